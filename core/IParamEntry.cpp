@@ -1,0 +1,115 @@
+#include "core/IParamEntry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/Truncate.h"
+
+namespace kestro {
+
+void IParamEntry::DefineDouble(const char* name, double defaultValue, double minimum, double maximum, double step,
+                               const char* unitLabel, const char* group, double shape) {
+  if (type_ == ParamType::None) type_ = ParamType::Double;
+  name_.Set(name);
+  unitLabel_.Set(unitLabel);
+  group_.Set(group);
+  minimum_ = minimum;
+  step_ = step;
+  default_ = defaultValue;
+  Store(defaultValue);
+  maximum_ = std::max(maximum, minimum + step);
+
+  // Enough decimals to show one step; capped so that no step needs more than 6.
+  displayPrecision_ = 0;
+  for (double s = step; s != std::floor(s) && displayPrecision_ < 6; s *= 10.0) ++displayPrecision_;
+
+  if (shape != 0.0) shape_ = shape;
+}
+
+void IParamEntry::DefineInteger(const char* name, int defaultValue, int minimum, int maximum, const char* unitLabel,
+                                const char* group) {
+  if (type_ == ParamType::None) type_ = ParamType::Integer;
+  DefineDouble(name, defaultValue, minimum, maximum, 1.0, unitLabel, group, 1.0);
+}
+
+void IParamEntry::AddDisplayText(int value, const char* text) {
+  DisplayTextEntry entry;
+  entry.value = value;
+  entry.text.Set(text);
+  displayTexts_.push_back(entry);
+}
+
+void IParamEntry::SetClamped(double plain) {
+  // A NaN can only come from damaged stored state; the default is the one
+  // value that is certainly meaningful for this parameter.
+  if (std::isnan(plain)) plain = default_;
+  Store(std::min(std::max(plain, minimum_), maximum_));
+}
+
+void IParamEntry::SetFromNormalized(double normalized) {
+  // Hosts and validators send values outside 0..1 and NaN; a NaN leaves
+  // the value alone, anything else is limited to the normalised range.
+  if (std::isnan(normalized)) return;
+  normalized = std::min(std::max(normalized, 0.0), 1.0);
+
+  double plain = FromNormalized(normalized);
+  if (type_ != ParamType::Double) plain = std::floor(plain / step_ + 0.5) * step_;  // halves round up
+  Store(std::min(plain, maximum_));
+}
+
+double IParamEntry::FromNormalized(double normalized) const {
+  return minimum_ + std::pow(normalized, shape_) * (maximum_ - minimum_);
+}
+
+double IParamEntry::ToNormalized(double plain) const {
+  double w = plain;
+  if (w < minimum_) {
+    w = minimum_;
+  } else if (w > maximum_) {
+    w = maximum_;
+  }
+  return std::pow((w - minimum_) / (maximum_ - minimum_), 1.0 / shape_);
+}
+
+double IParamEntry::DefaultNormalized() const {
+  return std::pow((default_ - minimum_) / (maximum_ - minimum_), 1.0 / shape_);
+}
+
+int IParamEntry::StepCount() const {
+  if (type_ == ParamType::Double) return 0;
+  return TruncateToInt32(maximum_ - minimum_);
+}
+
+const char* IParamEntry::DisplayTextFor(double plain) const {
+  const int32_t key = TruncateToInt32(plain);
+  for (const DisplayTextEntry& entry : displayTexts_) {
+    if (entry.value == key) return entry.text.c_str();
+  }
+  return "";
+}
+
+ParamText IParamEntry::FormatValue(double plain) const {
+  ParamText result;
+  const char* text = DisplayTextFor(plain);
+  if (text[0] != '\0') {
+    result.Set(text);
+    return result;
+  }
+  if (negateDisplay_) plain = -plain;
+  // snprintf cuts at the field size, so even 1e300 cannot overflow it.
+  if (displayPrecision_ > 0) {
+    std::snprintf(result.data(), ParamText::kCapacity + 1, "%.*f", displayPrecision_, plain);
+  } else {
+    std::snprintf(result.data(), ParamText::kCapacity + 1, "%d", static_cast<int>(TruncateToInt32(plain)));
+  }
+  return result;
+}
+
+const char* IParamEntry::UnitForHost() const {
+  return DisplayTextFor(Value())[0] != '\0' ? "" : unitLabel_.c_str();
+}
+
+int IParamEntry::IntValue() const { return TruncateToInt32(Value()); }
+
+}  // namespace kestro
