@@ -1,8 +1,8 @@
 #include "core/IParamEntry.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "core/Truncate.h"
 
@@ -97,12 +97,18 @@ ParamText IParamEntry::FormatValue(double plain) const {
     return result;
   }
   if (negateDisplay_) plain = -plain;
-  // snprintf cuts at the field size, so even 1e300 cannot overflow it.
+  // Formatted without the C locale machinery: a host that switches the
+  // process to a locale with decimal commas must still see "-10.00". The
+  // buffer holds any double in fixed notation; the field then cuts it.
+  char digits[512];
+  std::to_chars_result end{};
   if (displayPrecision_ > 0) {
-    std::snprintf(result.data(), ParamText::kCapacity + 1, "%.*f", displayPrecision_, plain);
+    end = std::to_chars(digits, digits + sizeof digits - 1, plain, std::chars_format::fixed, displayPrecision_);
   } else {
-    std::snprintf(result.data(), ParamText::kCapacity + 1, "%d", static_cast<int>(TruncateToInt32(plain)));
+    end = std::to_chars(digits, digits + sizeof digits - 1, TruncateToInt32(plain));
   }
+  *(end.ec == std::errc() ? end.ptr : digits) = '\0';
+  result.Set(digits);
   return result;
 }
 

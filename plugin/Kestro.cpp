@@ -1,9 +1,11 @@
 #include "plugin/Kestro.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
 #include "core/FourCharCode.h"
+#include "plugin/DenormalGuard.h"
 
 namespace kestro {
 
@@ -18,6 +20,18 @@ constexpr double kRatios[6] = {1.5, 2, 3, 4, 5, 10};
 
 constexpr int kNumPresets = 1;
 
+// Soft-knee width in dB by ratio position: gentle ratios get a wide knee.
+constexpr double kKneeWidths[6] = {20, 15, 12, 9, 6, 1};
+
+// ln 100: the meter covers 99 % of a step in its time constant of 0.3 s.
+constexpr double kMeterLn100 = 4.60517018599;
+constexpr double kMeterTime = 0.3;
+// The meter overshoots its target by 1.25 % in the direction of travel.
+constexpr double kMeterRise = 1.0125;
+constexpr double kMeterFall = 0.9875;
+// 10^-4.5: the colour signal sits about 90 dB below the programme.
+constexpr double kColourGain = 3.16227766016837933e-5;
+
 // Looks up a stepped table; positions outside it leave the value unchanged.
 void SetFromTable(double& target, const double (&table)[6], int position) {
   if (position >= 0 && position < 6) target = table[position];
@@ -26,7 +40,7 @@ void SetFromTable(double& target, const double (&table)[6], int position) {
 }  // namespace
 
 Kestro::Kestro()
-    : PluginCore(kNumKestroParams, "2-2 4-2", kNumPresets, "KESTRO", "", "PelmarAcoustics", PackVersion(6, 1, 0),
+    : Vst3Plugin(kNumKestroParams, "2-2 4-2", kNumPresets, "KESTRO", "", "PelmarAcoustics", PackVersion(6, 1, 0),
                  FourCharCode("Kro1"), FourCharCode("Pelm")) {
   DefineParameters();
   StoreDefaultPreset("-");
@@ -56,7 +70,114 @@ void Kestro::DefineParameters() {
   ParamAt(ParamRatio)->SetShapeExponent(1.0);
 }
 
-void Kestro::ResetProcessing() { std::lock_guard lock(ParamsLock()); }
+void Kestro::ResetProcessing() {
+  std::lock_guard lock(ParamsLock());
+  colour_.Clear();
+}
+
+void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
+  DenormalGuard denormals;
+  colour_.Prepare(internal_.oversampling);
+  if (frames < 1) return;
+
+  // Everything below depends only on the sample rate and on values that
+  // cannot change during the block (the caller holds the parameter lock), so
+  // it is computed once per block; the results equal per-sample evaluation.
+  const double fs = SampleRate();
+  detectors_[0].UpdateRate(fs);
+  detectors_[1].UpdateRate(fs);
+  const int ratioPosition = ParamAt(ParamRatio)->IntValue();
+  if (ratioPosition >= 0 && ratioPosition < 6) kneeWidth_ = kKneeWidths[ratioPosition];
+  gain_.Prepare(fs, internal_.threshold, kneeWidth_, internal_.ratio, internal_.attackTime, internal_.releaseTime);
+  const double meterCoefficient = std::exp(-kMeterLn100 / (fs * kMeterTime));
+  const bool compressing = internal_.threshold != 0.0;  // threshold 0 switches compression off
+  const bool processing = ParamAt(ParamBypass)->IntValue() != 0;
+  const bool sidechain = ParamAt(ParamSidechain)->IntValue() == 0;
+  const double wet = internal_.mix / 100.0;
+  const double dry = 1.0 - wet;
+  const double side = internal_.sideAmount;
+  const double outputGain = internal_.outputGain;
+  IEditor* editor = Editor();
+
+  const double* inL = inputs[0];
+  const double* inR = inputs[1];
+  const double* detL = sidechain ? inputs[2] : inL;
+  const double* detR = sidechain ? inputs[3] : inR;
+  double* outL = outputs[0];
+  double* outR = outputs[1];
+
+  // The block runs in short chunks. For each chunk the target gains come
+  // first (detectors, logarithms and powers), then the gain ballistics and
+  // the meter, then the colour stage and the output; the targets of the next
+  // chunk are computed inside the colour loop of this one, so the processor
+  // can overlap the two long dependency chains (the detector recursion and
+  // the colour filters). Every sample still sees exactly the operations of
+  // a sample-by-sample loop, in the same order per state.
+  constexpr int kChunk = 32;
+  constexpr double kDamaged = -1.0;  // target marking a non-finite level
+  double targets[2][kChunk];
+  double gain[kChunk];
+
+  auto computeTarget = [&](int n) {
+    const double e =
+        std::max(std::fabs(detectors_[0].Run(detL[n], side)), std::fabs(detectors_[1].Run(detR[n], side)));
+    if (std::isfinite(e)) return gain_.TargetGain(gain_.Level(e));
+    // Damaged input (NaN or infinity): the detectors and the gain start
+    // afresh, so that once the input is finite again the compressor behaves
+    // exactly like a newly made one instead of staying poisoned.
+    detectors_[0] = DetectorFilter();
+    detectors_[1] = DetectorFilter();
+    detectors_[0].UpdateRate(fs);
+    detectors_[1].UpdateRate(fs);
+    return kDamaged;
+  };
+
+  double g = gainState_;
+  double meter = meterLevel_;
+  int current = 0;
+  for (int i = 0; i < std::min(kChunk, frames); ++i) targets[current][i] = computeTarget(i);
+
+  for (int first = 0; first < frames; first += kChunk) {
+    const int count = std::min(kChunk, frames - first);
+    const double* target = targets[current];
+    double* nextTarget = targets[current ^ 1];
+    const int nextFirst = first + kChunk;
+    const int nextCount = std::max(0, std::min(kChunk, frames - nextFirst));
+
+    for (int i = 0; i < count; ++i) {
+      g = target[i] == kDamaged ? 1.0 : gain_.Step(g, target[i]);
+      if (!compressing) g = 1.0;
+      gain[i] = g;
+      const double m = std::fabs(1.0 - g);
+      const double t = m > meter ? m * kMeterRise : m * kMeterFall;
+      meter = (meter - t) * meterCoefficient + t;
+      if (editor) editor->PushControlValue(meterControl_, meter);
+    }
+
+    for (int i = 0; i < count; ++i) {
+      const int n = first + i;
+      const double dryL = inL[n];
+      const double dryR = inR[n];
+      double colourL = 0.0;
+      double colourR = 0.0;
+      colour_.Run(dryL, dryR, colourL, colourR);
+      // The colour goes through the gain but not through the dry path.
+      const double compressedL = (kColourGain * colourL + dryL) * gain[i];
+      const double compressedR = (kColourGain * colourR + dryR) * gain[i];
+      if (processing) {
+        outL[n] = (compressedL * wet + dryL * dry) * outputGain;
+        outR[n] = (compressedR * wet + dryR * dry) * outputGain;
+      } else {
+        outL[n] = dryL;
+        outR[n] = dryR;
+      }
+      if (i < nextCount) nextTarget[i] = computeTarget(nextFirst + i);
+    }
+    current ^= 1;
+  }
+  gainState_ = g;
+  meterLevel_ = meter;
+}
 
 void Kestro::ParamChanged(int index) {
   std::lock_guard lock(ParamsLock());

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "core/PluginCore.h"
+#include "plugin/ColourStage.h"
+#include "plugin/DetectorFilter.h"
+#include "plugin/GainComputer.h"
 #include "plugin/KestroParams.h"
+#include "vst3/Vst3Plugin.h"
 
 namespace kestro {
 
 // The compressor: its parameters, the values derived from them and its
 // signal path.
-class Kestro : public PluginCore {
+class Kestro : public Vst3Plugin {
  public:
   // Values the parameter hook derives for the signal path.
   struct InternalValues {
@@ -25,17 +28,30 @@ class Kestro : public PluginCore {
 
   void ResetProcessing() override;
   void ParamChanged(int index) override;
+  void ProcessDoubles(double** inputs, double** outputs, int frames) override;
 
   const InternalValues& Internal() const { return internal_; }
+
+  OBJ_METHODS(Kestro, Vst3Plugin)
   double GainState() const { return gainState_; }
+  double KneeWidth() const { return kneeWidth_; }
   double MeterLevel() const { return meterLevel_; }
+  int MeterControl() const { return meterControl_; }
 
  private:
   void DefineParameters();
 
   InternalValues internal_;
+  // Signal-path state; construction values, never reset (the colour stage
+  // is the only part that ResetProcessing clears).
   double gainState_ = 1.0;
+  double kneeWidth_ = 0.0;
   double meterLevel_ = 1.0;
+  GainComputer gain_;
+  DetectorFilter detectors_[2];
+  ColourStage colour_;
+  // Index of the gain-reduction meter among the editor's controls.
+  int meterControl_ = -1;
 };
 
 }  // namespace kestro

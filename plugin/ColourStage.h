@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+
+namespace kestro {
+
+// The oversampled saturation that colours both main channels: per input
+// sample and channel, F sub-samples (zero-stuffed) through a 10th-order
+// all-pole interpolation low-pass, a table shaper and a matching decimation
+// low-pass. Left and right share coefficients but never state; they run
+// together in the two lanes of one SSE2 vector, each lane doing exactly the
+// operations of the scalar formula in the same order, so the results are
+// those of the plain scalar computation bit for bit.
+//
+// Per call the serial interpolation chain sets the pace; the shaper and the
+// decimation filter trail it by a few sub-samples, and the trailing work of
+// a sample's last sub-samples is done at the start of the next call (with
+// the design that sample was run with). That is invisible from outside:
+// each call returns its own sample's colour value.
+class ColourStage {
+ public:
+  static constexpr int kOrder = 10;
+  static constexpr int kFactorLow = 4;
+  static constexpr int kFactorHigh = 16;
+
+  // Designed for the low factor with cleared histories.
+  ColourStage();
+
+  // Designs the coefficients for the factor (16 selects 16, anything else 4).
+  // Histories are kept across factor changes.
+  void Prepare(int factor);
+
+  // One input sample per channel in, one colour value per channel out.
+  void Run(double inLeft, double inRight, double& colourLeft, double& colourRight);
+
+  // Zeroes all four filter histories (and the work carried between calls).
+  void Clear();
+
+  int Factor() const { return factor_; }
+
+  // c0 (input gain) and c1..c10 (feedback), shared by all four filters.
+  const std::array<double, kOrder + 1>& Coefficients() const { return coefficients_; }
+
+  // The shaper: table curve with the magnitude of x and its sign; saturates
+  // at |x| = 1.4, and gives 0 for NaN or beyond the 32-bit index range.
+  static double Shape(double x);
+
+ private:
+  template <int F>
+  void RunOversampled(double inLeft, double inRight, double& colourLeft, double& colourRight);
+
+  // Upper bound of shaper outputs handed from one call to the next.
+  static constexpr int kCarriedShaped = 2;
+
+  int factor_ = 0;
+  std::array<double, kOrder + 1> coefficients_{};
+  // The coefficients again, each twice, as the two SIMD lanes load them.
+  alignas(16) double laneCoefficients_[kOrder + 1][2]{};
+  // Histories as [age][channel], newest first: lane 0 left, lane 1 right.
+  alignas(16) double interpolationHistory_[kOrder][2]{};
+  alignas(16) double decimationHistory_[kOrder][2]{};
+  // Each call finishes the previous input sample's last shaper and
+  // decimation steps (software pipelining across calls): the shaper outputs
+  // waiting for decimation, and the factor and coefficients that work
+  // belongs to when the factor has changed in between.
+  alignas(16) double carriedShaped_[kCarriedShaped][2]{};
+  alignas(16) double carriedCoefficients_[kOrder + 1][2]{};
+  int carriedFactor_ = kFactorLow;
+};
+
+}  // namespace kestro

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestro {
+
+// The compressor's level measurement, soft-knee gain computer and gain
+// ballistics. Prepare once per block with the current settings; the
+// per-sample operations are inline so the sample loop stays tight.
+class GainComputer {
+ public:
+  void Prepare(double sampleRate, double thresholdDb, double kneeWidthDb, double ratio, double attackTime,
+               double releaseTime);
+
+  // Linked level of the rectified detector peak e: loud signals are
+  // measured by their peak, quiet ones by sqrt((1 - f^2) e).
+  double Level(double e) const {
+    const double y = (1.0 - f_) * e;
+    return e > std::sqrt(y) ? e : std::sqrt(y + f_ * y);
+  }
+
+  // Target gain (linear) for a level. A level of 0 means no reduction.
+  double TargetGain(double level) const {
+    if (!(level > 0.0)) return 1.0;
+    const double gainDb = GainDb(20.0 * std::log10(level));
+    return gainDb == 0.0 ? 1.0 : std::pow(10.0, gainDb / 20.0);
+  }
+
+  // Gain reduction in dB (0 or negative) for a level in dB.
+  double GainDb(double levelDb) const {
+    if (kneeLow_ > levelDb) return 0.0;
+    if (levelDb > kneeHigh_) return (levelDb - threshold_) * slope_;
+    const double d = levelDb - kneeLow_;
+    return kneeScale_ * (d * d);
+  }
+
+  // Moves the gain g towards the target by at most the attack factor down
+  // or the inverse release factor up; a time of 0 jumps straight there.
+  double Step(double g, double target) const {
+    if (g > target) return std::max(target, attack_ * g);
+    return release_ == 0.0 ? target : std::min(g / release_, target);
+  }
+
+  double LevelCoefficient() const { return f_; }
+  double AttackCoefficient() const { return attack_; }
+  double ReleaseCoefficient() const { return release_; }
+
+ private:
+  double f_ = 0.0;
+  double threshold_ = 0.0;
+  double kneeLow_ = 0.0;
+  double kneeHigh_ = 0.0;
+  double slope_ = 0.0;
+  double kneeScale_ = 0.0;
+  double attack_ = 0.0;
+  double release_ = 0.0;
+};
+
+}  // namespace kestro

@@ -1,0 +1,84 @@
+#include "plugin/GainComputer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace kestro {
+namespace {
+
+GainComputer Make(double threshold, double knee, double ratio, double attack = 0.00005, double release = 0.15,
+                  double fs = 44100.0) {
+  GainComputer gc;
+  gc.Prepare(fs, threshold, knee, ratio, attack, release);
+  return gc;
+}
+
+TEST(GainComputer, Regions) {
+  struct Case {
+    double threshold, knee, ratio, levelDb, gainDb;
+  };
+  const double third = 1.0 / 1.5 - 1.0;
+  for (Case c : {
+           Case{-20, 1, 10, -10, (-10 + 20) * (0.1 - 1)},      // above the knee: -9 dB
+           Case{-20, 20, 1.5, -10, third / 40 * 20 * 20},      // knee upper edge, knee formula
+           Case{-20, 20, 1.5, -30, 0.0},                       // knee lower edge
+           Case{-20, 20, 1.5, -30.0001, 0.0},                  // below the knee
+           Case{-20, 20, 1.5, -20, third / 40 * 10 * 10},      // middle of the knee
+           Case{-20, 6, 5, -17, (0.2 - 1) / 12 * 6 * 6},       // knee upper edge for 5:1
+           Case{-20, 6, 5, -16.9, (-16.9 + 20) * (0.2 - 1)},   // just above
+           Case{-50, 20, 2, 0, 50 * (0.5 - 1)},
+       }) {
+    GainComputer gc = Make(c.threshold, c.knee, c.ratio);
+    EXPECT_NEAR(gc.GainDb(c.levelDb), c.gainDb, 1e-12) << c.threshold << " " << c.knee << " " << c.levelDb;
+  }
+  // The knee meets the straight part at its upper edge.
+  GainComputer gc = Make(-20, 20, 1.5);
+  EXPECT_NEAR(gc.GainDb(-10), (-10 + 20) * third, 1e-12);
+  EXPECT_NEAR(gc.GainDb(-10), -3.3333333333, 1e-9);
+}
+
+TEST(GainComputer, TargetGain) {
+  GainComputer gc = Make(-20, 1, 10);
+  EXPECT_EQ(gc.TargetGain(0.0), 1.0);
+  EXPECT_EQ(gc.TargetGain(0.001), 1.0);
+  EXPECT_NEAR(gc.TargetGain(std::pow(10.0, -0.5)), std::pow(10.0, -9.0 / 20.0), 1e-12);
+  EXPECT_EQ(gc.TargetGain(std::numeric_limits<double>::infinity()), 0.0);
+}
+
+TEST(GainComputer, LevelMeasuresPeaksAboveOneMinusF) {
+  GainComputer gc = Make(-20, 1, 10);
+  const double f = std::exp(-62.83185307 / 44100.0);
+  EXPECT_EQ(gc.LevelCoefficient(), f);
+  EXPECT_NEAR(1.0 - f, 0.00142, 0.00001);
+  struct Case {
+    double e;
+    double level;
+  };
+  for (Case c : {Case{0.5, 0.5}, Case{1.0, 1.0}, Case{0.0015, 0.0015}, Case{0.0014, std::sqrt((1 - f * f) * 0.0014)},
+                 Case{1e-6, std::sqrt((1 - f * f) * 1e-6)}, Case{0.0, 0.0}}) {
+    EXPECT_NEAR(gc.Level(c.e), c.level, 1e-15) << c.e;
+  }
+  EXPECT_GT(gc.Level(0.0014), 0.0014);
+}
+
+TEST(GainComputer, BallisticsLimitEachStep) {
+  GainComputer gc = Make(-20, 1, 10, 0.00005, 0.15);
+  const double a = std::exp(-1.0 / (0.00005 * 44100.0));
+  const double r = std::exp(-1.0 / (0.15 * 44100.0));
+  EXPECT_EQ(gc.AttackCoefficient(), a);
+  EXPECT_NEAR(20 * std::log10(a), -3.94, 0.01);  // about 3.9 dB per sample
+  struct Case {
+    double g, target, next;
+  };
+  for (Case c : {Case{1.0, 0.1, a}, Case{1.0, 0.9, 0.9}, Case{0.5, 1.0, 0.5 / r}, Case{0.5, 0.5000001, 0.5000001},
+                 Case{0.5, 0.5, 0.5}}) {
+    EXPECT_EQ(gc.Step(c.g, c.target), c.next) << c.g << " -> " << c.target;
+  }
+  GainComputer instant = Make(-20, 1, 10, 0.0, 0.0);
+  EXPECT_EQ(instant.Step(1.0, 0.1), 0.1);
+  EXPECT_EQ(instant.Step(0.1, 1.0), 1.0);
+}
+
+}  // namespace
+}  // namespace kestro
