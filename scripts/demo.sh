@@ -1,9 +1,40 @@
 #!/usr/bin/env bash
-# The main job: build KESTRO and run it.
+# The main job: build KESTRO, play the built-in drum-and-bass demo through it
+# as a host would (kestro-render loads the VST3 bundle), and plot what the
+# compressor did to the level.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target kestro-info
-build/release/tools/kestro-info
+cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render
+
+tools=build/release/tools
+# What a host sees of the plug-in, and a quick run of the compressor itself.
+"$tools/kestro-info"
+echo
+out=out/demo
+mkdir -p "$out"
+
+# A bus setting with clearly audible but musical gain reduction: -20 dB
+# threshold, ratio position 2 (3:1), attack position 2 (0.45 ms), release
+# position 3 (250 ms), 6 dB make-up, fully wet.
+makeup=6
+"$tools/kestro-demo-signal" "$out/input.wav"
+"$tools/kestro-render" \
+  --param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release=3 \
+  --param Output="$makeup" --param Mix=100 \
+  --envelope "$out/levels.csv" \
+  "$out/input.wav" "$out/output.wav"
+/usr/bin/python3 tools/plot-levels/plot_levels.py "$out/levels.csv" "$out/levels.png" \
+  --makeup "$makeup" \
+  --title "KESTRO on the built-in demo: input and output level" \
+  --subtitle "Threshold -20 dB, ratio 3:1, attack 0.45 ms, release 250 ms, make-up +${makeup} dB, mix 100 %"
+
+dir=$(cd "$out" && pwd)
+echo
+echo "Demo written to ${dir}:"
+echo "  input.wav    the demo signal (11 s, stereo, 44.1 kHz)"
+echo "  output.wav   the same through KESTRO"
+echo "  levels.png   input and output level over time, with the gain reduction"
+echo "  levels.csv   the levels behind the plot, per 10 ms"

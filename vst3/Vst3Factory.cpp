@@ -63,7 +63,10 @@ const PClassInfo2& ClassInfo() {
 }  // namespace kestro
 
 extern "C" SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory() {
-  // Not locked: hosts ask for the factory from one thread at load time.
+  // Hosts normally ask from one thread at load time; scanners that load
+  // several plug-ins in parallel must still get one factory.
+  static std::mutex factoryLock;
+  std::lock_guard lock(factoryLock);
   if (gPluginFactory) {
     gPluginFactory->addRef();
     return gPluginFactory;

@@ -526,6 +526,13 @@ tresult PLUGIN_API Vst3Plugin::setComponentState(IBStream*) { return kNotImpleme
 
 // --- Controller ------------------------------------------------------------------
 
+tresult PLUGIN_API Vst3Plugin::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
+  // The SDK's container indexes without a check and throws out of range;
+  // an exception must never reach the host.
+  if (paramIndex < 0 || paramIndex >= parameters.getParameterCount()) return kResultFalse;
+  return SingleComponentEffect::getParameterInfo(paramIndex, info);
+}
+
 tresult PLUGIN_API Vst3Plugin::getParamStringByValue(ParamID id, ParamValue normalized, String128 text) {
   if (!IsPluginParam(id) || !text) return kResultFalse;
   const IParamEntry& entry = *ParamAt(static_cast<int>(id));

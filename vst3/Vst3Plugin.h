@@ -49,6 +49,7 @@ class Vst3Plugin : public PluginCore, public Steinberg::Vst::SingleComponentEffe
 
   // --- IEditController ---
   tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
+  tresult PLUGIN_API getParameterInfo(Steinberg::int32 paramIndex, Steinberg::Vst::ParameterInfo& info) override;
   tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue normalized,
                                            Steinberg::Vst::String128 text) override;
   ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue plain) override;

@@ -118,10 +118,14 @@ int main(int argc, char** argv) {
     mix.left[total - 1 - i] *= g;
     mix.right[total - 1 - i] *= g;
   }
+  // Normalise to a peak of -1 dBFS: loud like a finished mix, never clipped.
+  double peak = 1e-9;
+  for (size_t i = 0; i < total; ++i) peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
+  const double scale = std::pow(10.0, -1.0 / 20.0) / peak;
   std::vector<double> interleaved(total * 2);
   for (size_t i = 0; i < total; ++i) {
-    interleaved[2 * i] = std::clamp(mix.left[i] * 0.8, -1.0, 1.0);
-    interleaved[2 * i + 1] = std::clamp(mix.right[i] * 0.8, -1.0, 1.0);
+    interleaved[2 * i] = mix.left[i] * scale;
+    interleaved[2 * i + 1] = mix.right[i] * scale;
   }
 
   SF_INFO info{};

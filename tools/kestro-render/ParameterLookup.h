@@ -1,0 +1,39 @@
+#pragma once
+
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kestro {
+
+// Finds a plug-in's parameters by the names and ids a user types, and turns
+// the user's plain-value text into a normalised value with the plug-in's own
+// conversion, so that the tool needs no knowledge of the plug-in's ranges.
+class ParameterLookup {
+ public:
+  struct Setting {
+    Steinberg::Vst::ParamID id = 0;
+    std::string title;
+    Steinberg::Vst::ParamValue normalized = 0.0;
+    std::string shown;  // the value as the plug-in shows it, with its unit
+  };
+
+  explicit ParameterLookup(Steinberg::Vst::IEditController* controller);
+
+  // key is a title (any case), a decimal id or a four-character id such as
+  // "bpas". A title shared by several parameters is refused: which one the
+  // user meant is a guess a renderer must not make.
+  bool Resolve(const std::string& key, const std::string& valueText, Setting& setting, std::string& error) const;
+
+  void Print(std::FILE* out) const;
+
+ private:
+  std::string Show(const Steinberg::Vst::ParameterInfo& info, Steinberg::Vst::ParamValue normalized) const;
+
+  Steinberg::Vst::IEditController* controller_;
+  std::vector<Steinberg::Vst::ParameterInfo> infos_;
+};
+
+}  // namespace kestro
