@@ -17,12 +17,17 @@ class GainComputer {
   // measured by their peak, quiet ones by sqrt((1 - f^2) e).
   double Level(double e) const {
     const double y = (1.0 - f_) * e;
+    // Far above 1 - f the peak wins whatever the rounding of sqrt(y), so
+    // the root is only taken where it can decide.
+    if (e > peakOnlyAbove_) return e;
     return e > std::sqrt(y) ? e : std::sqrt(y + f_ * y);
   }
 
   // Target gain (linear) for a level. A level of 0 means no reduction.
   double TargetGain(double level) const {
-    if (!(level > 0.0)) return 1.0;
+    // Well below the knee the gain is 1 whatever the rounding of the
+    // logarithm: skip it. Near the knee the exact comparison decides.
+    if (!(level > belowKneeUnder_)) return 1.0;
     const double gainDb = GainDb(20.0 * std::log10(level));
     return gainDb == 0.0 ? 1.0 : std::pow(10.0, gainDb / 20.0);
   }
@@ -55,6 +60,8 @@ class GainComputer {
   double kneeScale_ = 0.0;
   double attack_ = 0.0;
   double release_ = 0.0;
+  double peakOnlyAbove_ = 0.0;   // 2 (1 - f): e surely beats sqrt((1 - f) e)
+  double belowKneeUnder_ = 0.0;  // the knee's lower edge as a level, less a margin
 };
 
 }  // namespace kestro

@@ -106,43 +106,37 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   double* outL = outputs[0];
   double* outR = outputs[1];
 
-  // The block runs in short chunks. For each chunk the target gains come
-  // first (detectors, logarithms and powers), then the gain ballistics and
-  // the meter, then the colour stage and the output; the targets of the next
-  // chunk are computed inside the colour loop of this one, so the processor
-  // can overlap the two long dependency chains (the detector recursion and
-  // the colour filters). Every sample still sees exactly the operations of
-  // a sample-by-sample loop, in the same order per state.
+  // The block runs in short chunks, each in three passes: the target gains
+  // (detectors, logarithms and powers: independent from sample to sample,
+  // so they pipeline), the gain ballistics and the meter, and the colour
+  // stage with the output. Every sample sees exactly the operations of a
+  // sample-by-sample loop, in the same order for each state.
   constexpr int kChunk = 32;
   constexpr double kDamaged = -1.0;  // target marking a non-finite level
-  double targets[2][kChunk];
+  double target[kChunk];
   double gain[kChunk];
-
-  auto computeTarget = [&](int n) {
-    const double e =
-        std::max(std::fabs(detectors_[0].Run(detL[n], side)), std::fabs(detectors_[1].Run(detR[n], side)));
-    if (std::isfinite(e)) return gain_.TargetGain(gain_.Level(e));
-    // Damaged input (NaN or infinity): the detectors and the gain start
-    // afresh, so that once the input is finite again the compressor behaves
-    // exactly like a newly made one instead of staying poisoned.
-    detectors_[0] = DetectorFilter();
-    detectors_[1] = DetectorFilter();
-    detectors_[0].UpdateRate(fs);
-    detectors_[1].UpdateRate(fs);
-    return kDamaged;
-  };
-
   double g = gainState_;
   double meter = meterLevel_;
-  int current = 0;
-  for (int i = 0; i < std::min(kChunk, frames); ++i) targets[current][i] = computeTarget(i);
-
   for (int first = 0; first < frames; first += kChunk) {
     const int count = std::min(kChunk, frames - first);
-    const double* target = targets[current];
-    double* nextTarget = targets[current ^ 1];
-    const int nextFirst = first + kChunk;
-    const int nextCount = std::max(0, std::min(kChunk, frames - nextFirst));
+
+    for (int i = 0; i < count; ++i) {
+      const int n = first + i;
+      const double e =
+          std::max(std::fabs(detectors_[0].Run(detL[n], side)), std::fabs(detectors_[1].Run(detR[n], side)));
+      if (std::isfinite(e)) {
+        target[i] = gain_.TargetGain(gain_.Level(e));
+      } else {
+        // Damaged input (NaN or infinity): the detectors and the gain start
+        // afresh, so that once the input is finite again the compressor
+        // behaves exactly like a newly made one instead of staying poisoned.
+        detectors_[0] = DetectorFilter();
+        detectors_[1] = DetectorFilter();
+        detectors_[0].UpdateRate(fs);
+        detectors_[1].UpdateRate(fs);
+        target[i] = kDamaged;
+      }
+    }
 
     for (int i = 0; i < count; ++i) {
       g = target[i] == kDamaged ? 1.0 : gain_.Step(g, target[i]);
@@ -171,9 +165,7 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
         outL[n] = dryL;
         outR[n] = dryR;
       }
-      if (i < nextCount) nextTarget[i] = computeTarget(nextFirst + i);
     }
-    current ^= 1;
   }
   gainState_ = g;
   meterLevel_ = meter;
