@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace kestro {
 namespace {
@@ -78,6 +79,55 @@ TEST(GainComputer, BallisticsLimitEachStep) {
   GainComputer instant = Make(-20, 1, 10, 0.0, 0.0);
   EXPECT_EQ(instant.Step(1.0, 0.1), 0.1);
   EXPECT_EQ(instant.Step(0.1, 1.0), 1.0);
+}
+
+}  // namespace
+}  // namespace kestro
+
+namespace kestro {
+namespace {
+
+// The plain formulas, without the shortcuts the gain computer takes.
+double PlainLevel(double e, double f) {
+  const double y = (1.0 - f) * e;
+  return e > std::sqrt(y) ? e : std::sqrt(y + f * y);
+}
+
+double PlainTarget(const GainComputer& gc, double level) {
+  if (!(level > 0.0)) return 1.0;
+  const double g = gc.GainDb(20.0 * std::log10(level));
+  return g == 0.0 ? 1.0 : std::pow(10.0, g / 20.0);
+}
+
+TEST(GainComputer, ShortcutsGiveExactlyTheFormulasResults) {
+  struct Setting {
+    double threshold, knee, ratio, fs;
+  };
+  for (Setting s : {Setting{-20, 12, 3, 44100}, Setting{-50, 20, 1.5, 48000}, Setting{-0.5, 1, 10, 192000},
+                    Setting{-35, 9, 4, 8000}}) {
+    GainComputer gc = Make(s.threshold, s.knee, s.ratio, 0.00005, 0.15, s.fs);
+    const double f = gc.LevelCoefficient();
+    std::vector<double> levels = {0.0, 1e-300, 1.0 - f, 2.0 * (1.0 - f), std::pow(10.0, (s.threshold - s.knee / 2) / 20.0),
+                                  std::pow(10.0, (s.threshold + s.knee / 2) / 20.0), 1.0, 4.0};
+    for (size_t i = 0, n = levels.size(); i < n; ++i) {
+      double below = levels[i], above = levels[i];
+      for (int k = 0; k < 64; ++k) {  // a few ulps either side of each edge
+        below = std::nextafter(below, 0.0);
+        above = std::nextafter(above, 10.0);
+        levels.push_back(below);
+        levels.push_back(above);
+      }
+    }
+    for (double x = 1e-9; x < 3.0; x *= 1.0007) levels.push_back(x);
+    // Just inside the knee, where the reduction is tiny but not zero.
+    for (double db : {1e-9, 1e-8, 1e-7, 5e-7, 2e-6}) {
+      levels.push_back(std::pow(10.0, (s.threshold - s.knee / 2 + db) / 20.0));
+    }
+    for (double e : levels) {
+      ASSERT_EQ(gc.Level(e), PlainLevel(e, f)) << e;
+      ASSERT_EQ(gc.TargetGain(e), PlainTarget(gc, e)) << e;
+    }
+  }
 }
 
 }  // namespace
