@@ -29,6 +29,7 @@ class SystemBitmap final : public Bitmap {
  private:
   struct Native;  // the platform half's handles
 
+  bool NativeReady() const;
   void ReleaseSurface();
   bool CreateSurface();
 

@@ -70,35 +70,6 @@ bool SystemBitmap::CreateSurface() {
   return true;
 }
 
-bool SystemBitmap::Resize(int width, int height) {
-  if (native_ == nullptr || native_->memoryDc == nullptr) {
-    width_ = height_ = 0;
-    pixels_ = nullptr;
-    return false;
-  }
-  if (width == width_ && height == height_) return false;
-
-  width_ = width;
-  height_ = height;
-  if (width > 0 && height > 0 && allocatedSpan_ >= width && allocatedHeight_ >= height &&
-      pixels_ != nullptr) {
-    return true;
-  }
-
-  ReleaseSurface();
-  allocatedHeight_ = height > 0 ? height : 0;
-  allocatedSpan_ = width > 0 && width <= INT32_MAX - 3 ? (width + 3) & ~3 : 0;
-  if (allocatedSpan_ < 1 || allocatedHeight_ < 1) {
-    // Never report a size without pixels.
-    width_ = height_ = 0;
-    allocatedSpan_ = allocatedHeight_ = 0;
-    return false;
-  }
-  if (!CreateSurface()) {
-    width_ = height_ = 0;
-    allocatedSpan_ = allocatedHeight_ = 0;
-  }
-  return true;
-}
+bool SystemBitmap::NativeReady() const { return native_ != nullptr && native_->memoryDc != nullptr; }
 
 }  // namespace kestro
