@@ -31,8 +31,6 @@ class Kestro : public Vst3Plugin {
   void ProcessDoubles(double** inputs, double** outputs, int frames) override;
 
   const InternalValues& Internal() const { return internal_; }
-
-  OBJ_METHODS(Kestro, Vst3Plugin)
   double GainState() const { return gainState_; }
   double KneeWidth() const { return kneeWidth_; }
   double MeterLevel() const { return meterLevel_; }

@@ -72,6 +72,12 @@ TEST(KestroParams, IdentityAndConfiguration) {
   EXPECT_EQ(k.PresetCount(), 1);
   EXPECT_STREQ(k.PresetName(0), "-");
   EXPECT_FALSE(k.LoadPreset(1));
+  // The SDK's run-time type queries see the adapter's class and its bases.
+  EXPECT_STREQ(k.isA(), "Vst3Plugin");
+  for (const char* base : {"SingleComponentEffect", "EditControllerEx1", "EditController", "ComponentBase", "FObject"}) {
+    EXPECT_TRUE(k.isTypeOf(base, true)) << base;
+  }
+  EXPECT_FALSE(k.isTypeOf("SingleComponentEffect", false));
 }
 
 TEST(KestroParams, ConstructionValuesBeforeThePresetIsLoaded) {
