@@ -9,6 +9,13 @@ namespace kestro {
 // ballistics. Prepare once per block with the current settings; the
 // per-sample operations are inline so the sample loop stays tight.
 class GainComputer {
+  static constexpr double kDbPerNeper = 8.685889638065036;   // 20 / ln 10
+  static constexpr double kNeperPerDb = 0.11512925464970229; // ln 10 / 20
+  // The estimate's relative error stays below 1e-5 wherever one is made;
+  // decisions keep ten times that away from the limits.
+  static constexpr double kEstimateMargin = 1e-4;
+  static constexpr float kSmallestEstimate = 1e-30f;
+
  public:
   void Prepare(double sampleRate, double thresholdDb, double kneeWidthDb, double ratio, double attackTime,
                double releaseTime);
@@ -45,6 +52,31 @@ class GainComputer {
   double Step(double g, double target) const {
     if (g > target) return std::max(target, attack_ * g);
     return release_ == 0.0 ? target : std::min(g / release_, target);
+  }
+
+  // A cheap estimate of TargetGain (single-precision logarithm and
+  // exponential), within 1e-5 of it; 0 where it would underflow and no
+  // estimate is made. Below the knee it is the exact target, 1.
+  float EstimateTarget(double level) const {
+    if (!(level > belowKneeUnder_)) return 1.0f;
+    const double levelDb = kDbPerNeper * static_cast<double>(std::log(static_cast<float>(level)));
+    const float estimate = std::exp(static_cast<float>(GainDb(levelDb) * kNeperPerDb));
+    return estimate >= kSmallestEstimate ? estimate : 0.0f;
+  }
+
+  // Step with the target of this level. Most samples are limited by the
+  // attack or release factor, whatever the exact target: when the estimate
+  // shows that clearly, the step needs no logarithm or power. Otherwise the
+  // exact target decides, so the result is always Step(g, TargetGain(level)).
+  double StepTowards(double g, double level, float estimate) const {
+    if (estimate > 0.0f) {
+      const double e = estimate;
+      // Target at or above g / R (> g): the release limit applies.
+      if (release_ > 0.0 && e * (1.0 - kEstimateMargin) >= g / release_) return g / release_;
+      // Target at or below A g (< g): the attack limit applies.
+      if (e * (1.0 + kEstimateMargin) <= attack_ * g) return attack_ * g;
+    }
+    return Step(g, TargetGain(level));
   }
 
   double LevelCoefficient() const { return f_; }

@@ -106,14 +106,16 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   double* outL = outputs[0];
   double* outR = outputs[1];
 
-  // The block runs in short chunks, each in three passes: the target gains
-  // (detectors, logarithms and powers: independent from sample to sample,
-  // so they pipeline), the gain ballistics and the meter, and the colour
-  // stage with the output. Every sample sees exactly the operations of a
-  // sample-by-sample loop, in the same order for each state.
+  // The block runs in short chunks, each in three passes: the detectors
+  // with the levels and a cheap estimate of each target gain (independent
+  // from sample to sample, so they pipeline), the gain ballistics and the
+  // meter (the exact target is only computed where the estimate cannot
+  // decide the step), and the colour stage with the output. Every state
+  // takes exactly the values of a sample-by-sample loop.
   constexpr int kChunk = 32;
-  constexpr double kDamaged = -1.0;  // target marking a non-finite level
-  double target[kChunk];
+  constexpr float kDamaged = -1.0f;  // estimate marking a non-finite level
+  double level[kChunk];
+  float estimate[kChunk];
   double gain[kChunk];
   double g = gainState_;
   double meter = meterLevel_;
@@ -125,7 +127,8 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
       const double e =
           std::max(std::fabs(detectors_[0].Run(detL[n], side)), std::fabs(detectors_[1].Run(detR[n], side)));
       if (std::isfinite(e)) {
-        target[i] = gain_.TargetGain(gain_.Level(e));
+        level[i] = gain_.Level(e);
+        estimate[i] = gain_.EstimateTarget(level[i]);
       } else {
         // Damaged input (NaN or infinity): the detectors and the gain start
         // afresh, so that once the input is finite again the compressor
@@ -134,12 +137,12 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
         detectors_[1] = DetectorFilter();
         detectors_[0].UpdateRate(fs);
         detectors_[1].UpdateRate(fs);
-        target[i] = kDamaged;
+        estimate[i] = kDamaged;
       }
     }
 
     for (int i = 0; i < count; ++i) {
-      g = target[i] == kDamaged ? 1.0 : gain_.Step(g, target[i]);
+      g = estimate[i] == kDamaged ? 1.0 : gain_.StepTowards(g, level[i], estimate[i]);
       if (!compressing) g = 1.0;
       gain[i] = g;
       const double m = std::fabs(1.0 - g);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace kestro {
@@ -126,6 +127,41 @@ TEST(GainComputer, ShortcutsGiveExactlyTheFormulasResults) {
     for (double e : levels) {
       ASSERT_EQ(gc.Level(e), PlainLevel(e, f)) << e;
       ASSERT_EQ(gc.TargetGain(e), PlainTarget(gc, e)) << e;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kestro
+
+namespace kestro {
+namespace {
+
+// The estimate may only ever save work: the step must be exactly the step
+// towards the exact target, also right at the attack and release limits.
+TEST(GainComputer, EstimatedStepsEqualExactSteps) {
+  struct Setting {
+    double threshold, knee, ratio, attack, release;
+  };
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (Setting s : {Setting{-20, 12, 3, 0.00045, 0.25}, Setting{-50, 20, 1.5, 0.00005, 0.15},
+                    Setting{-5, 1, 10, 0.0009, 0.1}, Setting{-30, 6, 5, 0.0, 0.35}, Setting{-30, 6, 5, 0.0006, 0.0}}) {
+    GainComputer gc = Make(s.threshold, s.knee, s.ratio, s.attack, s.release, 48000.0);
+    const double a = gc.AttackCoefficient(), r = gc.ReleaseCoefficient();
+    for (int n = 0; n < 20000; ++n) {
+      const double level = std::pow(10.0, -4.0 + 4.5 * unit(rng));  // -80 .. +10 dBFS
+      const double k = gc.TargetGain(level);
+      const float estimate = gc.EstimateTarget(level);
+      if (estimate > 0.0f) {
+        ASSERT_NEAR(estimate / k, 1.0, 1e-5) << level;
+      }
+      // Gains at random, and right at and around both limits.
+      std::vector<double> gains = {unit(rng), k, k * r, a > 0 ? k / a : 1.0};
+      for (size_t i = 1, m = gains.size(); i < m; ++i) {
+        for (double f : {1 - 1e-4, 1 - 1e-5, 1 - 1e-9, 1 + 1e-9, 1 + 1e-5, 1 + 1e-4}) gains.push_back(gains[i] * f);
+      }
+      for (double g : gains) ASSERT_EQ(gc.StepTowards(g, level, estimate), gc.Step(g, k)) << g << " " << level;
     }
   }
 }
