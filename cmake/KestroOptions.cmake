@@ -1,5 +1,7 @@
 # Compile options shared by every target of ours (not by third-party code).
 add_library(kestro_options INTERFACE)
+# windows.h without its min/max macros and rarely used parts, everywhere.
+target_compile_definitions(kestro_options INTERFACE "$<$<PLATFORM_ID:Windows>:NOMINMAX;WIN32_LEAN_AND_MEAN>")
 target_compile_options(kestro_options INTERFACE
   $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wpedantic>
   # The evaluation order of the DSP and parameter arithmetic is part of the

@@ -2,12 +2,6 @@
 // module that holds this code (the plug-in DLL, not the host executable).
 #include "graphics/raster/PngResource.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 namespace kestro {

@@ -2,12 +2,6 @@
 // memory DC compatible with the screen, so the window can BitBlt from it.
 #include "graphics/raster/SystemBitmap.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <new>
