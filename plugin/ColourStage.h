@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "plugin/ColourKernel.h"
+
 namespace kestro {
 
 // The oversampled saturation that colours both main channels: per input
@@ -19,7 +21,7 @@ namespace kestro {
 // each call returns its own sample's colour value.
 class ColourStage {
  public:
-  static constexpr int kOrder = 10;
+  static constexpr int kOrder = ColourKernelState::kOrder;
   static constexpr int kFactorLow = 4;
   static constexpr int kFactorHigh = 16;
 
@@ -33,10 +35,27 @@ class ColourStage {
   // One input sample per channel in, one colour value per channel out.
   void Run(double inLeft, double inRight, double& colourLeft, double& colourRight);
 
+  // Run for a factor the caller already knows (F == Factor()), saving the
+  // dispatch in a loop that runs many samples at one factor.
+  template <int F>
+  void RunAt(double inLeft, double inRight, double& colourLeft, double& colourRight) {
+    if (avx_) {
+      RunColourKernelAvx<F>(kernel_, inLeft, inRight, colourLeft, colourRight);
+    } else {
+      RunColourKernelSse2<F>(kernel_, inLeft, inRight, colourLeft, colourRight);
+    }
+  }
+
   // Zeroes all four filter histories (and the work carried between calls).
   void Clear();
 
-  int Factor() const { return factor_; }
+  int Factor() const { return kernel_.factor; }
+
+  // The kernel runs in AVX encoding where the processor has it (fewer
+  // instructions, identical results); this keeps it on plain SSE2, for
+  // comparisons.
+  void UseBaselineKernel() { avx_ = false; }
+  bool UsesAvx() const { return avx_; }
 
   // c0 (input gain) and c1..c10 (feedback), shared by all four filters.
   const std::array<double, kOrder + 1>& Coefficients() const { return coefficients_; }
@@ -46,26 +65,9 @@ class ColourStage {
   static double Shape(double x);
 
  private:
-  template <int F>
-  void RunOversampled(double inLeft, double inRight, double& colourLeft, double& colourRight);
-
-  // Upper bound of shaper outputs handed from one call to the next.
-  static constexpr int kCarriedShaped = 2;
-
-  int factor_ = 0;
   std::array<double, kOrder + 1> coefficients_{};
-  // The coefficients again, each twice, as the two SIMD lanes load them.
-  alignas(16) double laneCoefficients_[kOrder + 1][2]{};
-  // Histories as [age][channel], newest first: lane 0 left, lane 1 right.
-  alignas(16) double interpolationHistory_[kOrder][2]{};
-  alignas(16) double decimationHistory_[kOrder][2]{};
-  // Each call finishes the previous input sample's last shaper and
-  // decimation steps (software pipelining across calls): the shaper outputs
-  // waiting for decimation, and the factor and coefficients that work
-  // belongs to when the factor has changed in between.
-  alignas(16) double carriedShaped_[kCarriedShaped][2]{};
-  alignas(16) double carriedCoefficients_[kOrder + 1][2]{};
-  int carriedFactor_ = kFactorLow;
+  ColourKernelState kernel_;
+  bool avx_ = false;
 };
 
 }  // namespace kestro

@@ -1,6 +1,10 @@
 #include "plugin/DetectorFilter.h"
 
+#include <bit>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace kestro {
@@ -22,24 +26,6 @@ constexpr float kR5R10 = 2.8498242e-08f;
 constexpr float kR7R11 = 2.3918167e-07f;
 constexpr float kR9R12 = 6.9189555e-21f;
 constexpr float kR9R12Offset = 4.7316755e-33f;
-
-// Control smoothing: new share in double (float(0.007) widened), old share in float.
-constexpr double kSmoothNew = 0.007000000216066837;
-constexpr float kSmoothOld = 0.993f;
-
-// Feedback polynomial constants.
-constexpr float kA1P = 9.814121e-19f;
-constexpr float kA1Const = 2.5444731e-05f;
-constexpr float kA2P = 4.9070603e-19f;
-constexpr float kA2Const = 1.2722366e-05f;
-
-// Feed-forward polynomial constants (b1 is -2 b0 up to rounding).
-constexpr float kB0P2 = 1.124137e-09f;
-constexpr float kB0P = 2.6787947e-10f;
-constexpr float kB0Const = 1.5958776e-11f;
-constexpr float kB1P2 = 2.248274e-09f;
-constexpr float kB1P = 5.3575894e-10f;
-constexpr float kB1Const = 3.1917552e-11f;
 
 }  // namespace
 
@@ -77,37 +63,17 @@ void DetectorFilter::UpdateRate(double sampleRate) {
   r12_ = (r8_ - kR9R12) * t + kR9R12Offset;
 }
 
-double DetectorFilter::Run(double x, double sideAmount) {
-  const float smoothed = static_cast<float>((1.0 - sideAmount) * kSmoothNew) + kSmoothOld * p_;
-  // A non-finite side amount would poison p, and with it the filter, for ever.
-  if (std::isfinite(smoothed)) {
-    p_ = smoothed;
+bool DetectorFilter::SameSettings(const DetectorFilter& other) const {
+  // Bit by bit, so that a NaN marker equals itself.
+  const float mine[] = {t_, t2_, r1_, r2_, r3_, r4_, r5_, r6_, r7_, r8_, r9_, r10_, r11_, r12_,
+                        p_, coefficientsP_, a1_, a2_, a0_, b0_, b1_};
+  const float theirs[] = {other.t_, other.t2_, other.r1_, other.r2_, other.r3_, other.r4_, other.r5_,
+                          other.r6_, other.r7_, other.r8_, other.r9_, other.r10_, other.r11_, other.r12_,
+                          other.p_, other.coefficientsP_, other.a1_, other.a2_, other.a0_, other.b0_, other.b1_};
+  for (size_t i = 0; i < std::size(mine); ++i) {
+    if (std::bit_cast<std::uint32_t>(mine[i]) != std::bit_cast<std::uint32_t>(theirs[i])) return false;
   }
-  const float p = p_;
-
-  // The polynomials depend on p and the rate alone; once p has settled they
-  // give the same numbers every sample, so they are only evaluated anew
-  // when p or the rate changed.
-  if (p != coefficientsP_) {
-    coefficientsP_ = p;
-    a1_ = (((p * r1_ - kA1P) - r2_) * p + kA1Const) - r3_;
-    a2_ = (((p * r9_ - kA2P) + r7_) * p + kA2Const) + r5_;
-    a0_ = (((p * r12_ - kA2P) + r11_) * p + kA2Const) + r10_;
-    b0_ = (p * kB0P2 + kB0P) * p + kB0Const;
-    b1_ = ((0.0f - p * kB1P2) - kB1P) * p - kB1Const;
-  }
-  const float a1 = a1_, a2 = a2_, a0 = a0_, b0 = b0_, b1 = b1_;
-
-  const float feedback = (a1 * w1_ + a2 * w2_) / a0;
-  const float w = static_cast<float>(x - static_cast<double>(feedback));
-
-  const float y = ((b1 * w1_ + w * b0) + w2_ * b0) / a0 * t2_;
-
-  w2_ = w1_;
-  // A NaN or infinite input must not stay in the recursion: this sample's
-  // output may be non-finite, the following ones start from silence.
-  w1_ = std::isfinite(w) ? w : 0.0f;
-  return y;
+  return coefficientsValid_ == other.coefficientsValid_;
 }
 
 }  // namespace kestro

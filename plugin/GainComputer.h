@@ -9,12 +9,9 @@ namespace kestro {
 // ballistics. Prepare once per block with the current settings; the
 // per-sample operations are inline so the sample loop stays tight.
 class GainComputer {
-  static constexpr double kDbPerNeper = 8.685889638065036;   // 20 / ln 10
-  static constexpr double kNeperPerDb = 0.11512925464970229; // ln 10 / 20
   // The estimate's relative error stays below 1e-5 wherever one is made;
   // decisions keep ten times that away from the limits.
   static constexpr double kEstimateMargin = 1e-4;
-  static constexpr float kSmallestEstimate = 1e-30f;
 
  public:
   void Prepare(double sampleRate, double thresholdDb, double kneeWidthDb, double ratio, double attackTime,
@@ -54,15 +51,15 @@ class GainComputer {
     return release_ == 0.0 ? target : std::min(g / release_, target);
   }
 
-  // A cheap estimate of TargetGain (single-precision logarithm and
-  // exponential), within 1e-5 of it; 0 where it would underflow and no
-  // estimate is made. Below the knee it is the exact target, 1.
-  float EstimateTarget(double level) const {
-    if (!(level > belowKneeUnder_)) return 1.0f;
-    const double levelDb = kDbPerNeper * static_cast<double>(std::log(static_cast<float>(level)));
-    const float estimate = std::exp(static_cast<float>(GainDb(levelDb) * kNeperPerDb));
-    return estimate >= kSmallestEstimate ? estimate : 0.0f;
-  }
+  // Cheap estimates of TargetGain for a run of levels, within 1e-5 of it:
+  // single-precision logarithm and power from the float's bits and short
+  // polynomials, four levels at a time. 0 where no estimate is made (the
+  // target would be below 1e-30 or the level beyond 1e30). count is rounded
+  // up to a multiple of 4: both arrays must have room for that many.
+  void EstimateTargets(const double* level, float* estimate, int count) const;
+
+  // The same for one level.
+  float EstimateTarget(double level) const;
 
   // Step with the target of this level. Most samples are limited by the
   // attack or release factor, whatever the exact target: when the estimate
@@ -94,6 +91,12 @@ class GainComputer {
   double release_ = 0.0;
   double peakOnlyAbove_ = 0.0;   // 2 (1 - f): e surely beats sqrt((1 - f) e)
   double belowKneeUnder_ = 0.0;  // the knee's lower edge as a level, less a margin
+  // The gain computer's corners and slopes in octaves (log2) for the estimate.
+  float octKneeLow_ = 0.0f;
+  float octKneeHigh_ = 0.0f;
+  float octThreshold_ = 0.0f;
+  float octSlope_ = 0.0f;
+  float octKneeScale_ = 0.0f;
 };
 
 }  // namespace kestro

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <mutex>
+#include <type_traits>
 
 #include "core/FourCharCode.h"
 #include "plugin/DenormalGuard.h"
+#include "plugin/DetectorPair.h"
 
 namespace kestro {
 
@@ -106,70 +109,100 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   double* outL = outputs[0];
   double* outR = outputs[1];
 
-  // The block runs in short chunks, each in three passes: the detectors
-  // with the levels and a cheap estimate of each target gain (independent
-  // from sample to sample, so they pipeline), the gain ballistics and the
-  // meter (the exact target is only computed where the estimate cannot
-  // decide the step), and the colour stage with the output. Every state
-  // takes exactly the values of a sample-by-sample loop.
-  constexpr int kChunk = 32;
-  constexpr float kDamaged = -1.0f;  // estimate marking a non-finite level
-  double level[kChunk];
-  float estimate[kChunk];
-  double gain[kChunk];
+  // Linked level of one detector sample; NaN marks damaged input.
+  DetectorPair detectors(detectors_[0], detectors_[1]);
+  auto detect = [&](int n) {
+    double left = 0.0;
+    double right = 0.0;
+    detectors.Run(detL[n], detR[n], side, left, right);
+    const double e = std::max(std::fabs(left), std::fabs(right));
+    if (std::isfinite(e)) return gain_.Level(e);
+    // Damaged input (NaN or infinity): the detectors and the gain start
+    // afresh, so that once the input is finite again the compressor behaves
+    // exactly like a newly made one instead of staying poisoned.
+    detectors_[0] = DetectorFilter();
+    detectors_[1] = DetectorFilter();
+    detectors_[0].UpdateRate(fs);
+    detectors_[1].UpdateRate(fs);
+    detectors.Reload();
+    return std::numeric_limits<double>::quiet_NaN();
+  };
+
+  // The block runs in short chunks, as a three-stage software pipeline:
+  // while the colour stage and the output run for chunk c, the gain
+  // ballistics and the meter run for chunk c + 1 and the detectors for
+  // chunk c + 2. The colour stage is one long chain of dependent filter
+  // steps that leaves most of the processor idle; the detectors and the
+  // ballistics are chains of their own, and beside it they cost little.
+  // Between the loops the target gains of a whole chunk are estimated at
+  // once (vectorised). Every state takes exactly the values of a
+  // sample-by-sample loop: each stage still sees its samples in order.
+  constexpr int kChunk = 16;  // a multiple of 4 for the estimates
+  double level[2][kChunk] = {};  // by chunk parity; NaN marks damaged input
+  float estimate[2][kChunk];
+  double gain[2][kChunk];
   double g = gainState_;
   double meter = meterLevel_;
-  for (int first = 0; first < frames; first += kChunk) {
-    const int count = std::min(kChunk, frames - first);
+  const int chunks = (frames + kChunk - 1) / kChunk;
+  auto countOf = [&](int c) { return c < chunks ? std::min(kChunk, frames - c * kChunk) : 0; };
+  auto detectInto = [&](int c, int i) { level[c & 1][i] = detect(c * kChunk + i); };
+  auto estimateChunk = [&](int c) { gain_.EstimateTargets(level[c & 1], estimate[c & 1], countOf(c)); };
+  // The exact target is only computed where the estimate cannot decide.
+  auto stepGain = [&](int c, int i) {
+    const double l = level[c & 1][i];
+    g = std::isnan(l) ? 1.0 : gain_.StepTowards(g, l, estimate[c & 1][i]);
+    if (!compressing) g = 1.0;
+    gain[c & 1][i] = g;
+    const double m = std::fabs(1.0 - g);
+    const double t = m > meter ? m * kMeterRise : m * kMeterFall;
+    meter = (meter - t) * meterCoefficient + t;
+    if (editor) editor->PushControlValue(meterControl_, meter);
+  };
 
-    for (int i = 0; i < count; ++i) {
-      const int n = first + i;
-      const double e =
-          std::max(std::fabs(detectors_[0].Run(detL[n], side)), std::fabs(detectors_[1].Run(detR[n], side)));
-      if (std::isfinite(e)) {
-        level[i] = gain_.Level(e);
-        estimate[i] = gain_.EstimateTarget(level[i]);
-      } else {
-        // Damaged input (NaN or infinity): the detectors and the gain start
-        // afresh, so that once the input is finite again the compressor
-        // behaves exactly like a newly made one instead of staying poisoned.
-        detectors_[0] = DetectorFilter();
-        detectors_[1] = DetectorFilter();
-        detectors_[0].UpdateRate(fs);
-        detectors_[1].UpdateRate(fs);
-        estimate[i] = kDamaged;
-      }
-    }
-
-    for (int i = 0; i < count; ++i) {
-      g = estimate[i] == kDamaged ? 1.0 : gain_.StepTowards(g, level[i], estimate[i]);
-      if (!compressing) g = 1.0;
-      gain[i] = g;
-      const double m = std::fabs(1.0 - g);
-      const double t = m > meter ? m * kMeterRise : m * kMeterFall;
-      meter = (meter - t) * meterCoefficient + t;
-      if (editor) editor->PushControlValue(meterControl_, meter);
-    }
-
-    for (int i = 0; i < count; ++i) {
-      const int n = first + i;
-      const double dryL = inL[n];
-      const double dryR = inR[n];
-      double colourL = 0.0;
-      double colourR = 0.0;
-      colour_.Run(dryL, dryR, colourL, colourR);
-      // The colour goes through the gain but not through the dry path.
-      const double compressedL = (kColourGain * colourL + dryL) * gain[i];
-      const double compressedR = (kColourGain * colourR + dryR) * gain[i];
-      if (processing) {
-        outL[n] = (compressedL * wet + dryL * dry) * outputGain;
-        outR[n] = (compressedR * wet + dryR * dry) * outputGain;
-      } else {
-        outL[n] = dryL;
-        outR[n] = dryR;
-      }
-    }
+  for (int i = 0; i < countOf(0); ++i) detectInto(0, i);
+  estimateChunk(0);
+  for (int i = 0; i < kChunk; ++i) {
+    if (i < countOf(1)) detectInto(1, i);
+    if (i < countOf(0)) stepGain(0, i);
   }
+  estimateChunk(1);
+  // The colour stage's factor is fixed for the block: dispatch once.
+  auto runChunks = [&](auto factor) {
+    constexpr int F = decltype(factor)::value;
+    for (int c = 0; c < chunks; ++c) {
+      const int count = countOf(c);
+      const int count1 = countOf(c + 1);
+      const int count2 = countOf(c + 2);
+      const double* chunkGain = gain[c & 1];
+      for (int i = 0; i < count; ++i) {
+        if (i < count2) detectInto(c + 2, i);
+        if (i < count1) stepGain(c + 1, i);
+        const int n = c * kChunk + i;
+        const double dryL = inL[n];
+        const double dryR = inR[n];
+        double colourL = 0.0;
+        double colourR = 0.0;
+        colour_.RunAt<F>(dryL, dryR, colourL, colourR);
+        // The colour goes through the gain but not through the dry path.
+        const double compressedL = (kColourGain * colourL + dryL) * chunkGain[i];
+        const double compressedR = (kColourGain * colourR + dryR) * chunkGain[i];
+        if (processing) {
+          outL[n] = (compressedL * wet + dryL * dry) * outputGain;
+          outR[n] = (compressedR * wet + dryR * dry) * outputGain;
+        } else {
+          outL[n] = dryL;
+          outR[n] = dryR;
+        }
+      }
+      estimateChunk(c + 2);
+    }
+  };
+  if (colour_.Factor() == ColourStage::kFactorHigh) {
+    runChunks(std::integral_constant<int, ColourStage::kFactorHigh>());
+  } else {
+    runChunks(std::integral_constant<int, ColourStage::kFactorLow>());
+  }
+  detectors.Store();
   gainState_ = g;
   meterLevel_ = meter;
 }

@@ -135,10 +135,12 @@ void BM_InterpolationFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_InterpolationFloor)->Arg(4)->Arg(16);
 
-void BM_ColourStage(benchmark::State& state) {
+void RunStage(benchmark::State& state, bool baseline) {
   const StereoNoise& noise = Noise();
   const int factor = static_cast<int>(state.range(0));
   kestro::ColourStage stage;
+  if (baseline) stage.UseBaselineKernel();
+  state.SetLabel(stage.UsesAvx() ? "avx" : "sse2");
   std::array<double, kBlock> outL{};
   std::array<double, kBlock> outR{};
   int block = 0;
@@ -157,7 +159,12 @@ void BM_ColourStage(benchmark::State& state) {
   state.counters["per_sample"] =
       benchmark::Counter(kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
+// The kernel the processor gets (AVX encoding where available), and the
+// plain SSE2 build every x86-64 processor can run.
+void BM_ColourStage(benchmark::State& state) { RunStage(state, false); }
+void BM_ColourStageSse2(benchmark::State& state) { RunStage(state, true); }
 BENCHMARK(BM_ColourStage)->Arg(4)->Arg(16);
+BENCHMARK(BM_ColourStageSse2)->Arg(4)->Arg(16);
 
 }  // namespace
 

@@ -468,10 +468,26 @@ const Segment kSegments[] = {
     {"Programme4Again", 4, 700, Programme},
 };
 
+// Both builds of the kernel: plain SSE2 and, where the processor has it,
+// AVX; each must give the reference's bits.
+class ColourKernel : public ::testing::TestWithParam<bool> {
+ protected:
+  static ColourStage MakeStage() {
+    ColourStage stage;
+    if (GetParam()) stage.UseBaselineKernel();
+    return stage;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Builds, ColourKernel, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Sse2" : (CpuHasAvx() ? "Avx" : "AvxUnavailable");
+                         });
+
 // Blocks of varying size with the factor switching between segments: the
 // histories must carry across every switch exactly as the reference's do.
-TEST(ColourStageSimd, MatchesScalarReferenceBitForBit) {
-  ColourStage stage;
+TEST_P(ColourKernel, MatchesScalarReferenceBitForBit) {
+  ColourStage stage = MakeStage();
   ReferenceChannel left;
   ReferenceChannel right;
   Lcg rng{77};
@@ -498,8 +514,8 @@ TEST(ColourStageSimd, MatchesScalarReferenceBitForBit) {
 // Factor changes and clears in every order, with and without samples in
 // between: each sample must be computed completely with the design of the
 // factor it was run at.
-TEST(ColourStageSimd, FactorFlipsAndClearsFollowTheReference) {
-  ColourStage stage;
+TEST_P(ColourKernel, FactorFlipsAndClearsFollowTheReference) {
+  ColourStage stage = MakeStage();
   ReferenceChannel left;
   ReferenceChannel right;
   Lcg rng{31};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -162,6 +163,54 @@ TEST(GainComputer, EstimatedStepsEqualExactSteps) {
         for (double f : {1 - 1e-4, 1 - 1e-5, 1 - 1e-9, 1 + 1e-9, 1 + 1e-5, 1 + 1e-4}) gains.push_back(gains[i] * f);
       }
       for (double g : gains) ASSERT_EQ(gc.StepTowards(g, level, estimate), gc.Step(g, k)) << g << " " << level;
+    }
+  }
+}
+
+// The estimate is within 1e-5 of the exact target wherever it is made, for
+// every knee and ratio, from far below the knee to the top of the float
+// range; it is made for all ordinary levels, and levels it cannot hold get
+// none (0) rather than a wrong one.
+TEST(GainComputer, EstimateIsCloseOrAbsent) {
+  const double ratios[] = {1.5, 2, 3, 4, 5, 10};
+  const double knees[] = {20, 15, 12, 9, 6, 1};
+  for (int position = 0; position < 6; ++position) {
+    for (double threshold : {-50.0, -20.0, -0.01}) {
+      GainComputer gc = Make(threshold, knees[position], ratios[position], 0.0006, 0.25, 48000.0);
+      std::vector<double> levels;
+      for (double x = 1e-7; x < 1e35; x *= 1.003) levels.push_back(x);
+      // Right around both knee edges and the threshold.
+      for (double edge : {threshold - knees[position] / 2, threshold, threshold + knees[position] / 2}) {
+        for (double db = -1e-3; db <= 1e-3; db += 1e-5) levels.push_back(std::pow(10.0, (edge + db) / 20.0));
+      }
+      while (levels.size() % 4 != 3) levels.push_back(0.5);  // a count that is not a multiple of 4
+      std::vector<double> padded = levels;
+      padded.resize(levels.size() + 4, 0.0);
+      std::vector<float> estimates(padded.size(), -1.0f);
+      gc.EstimateTargets(padded.data(), estimates.data(), static_cast<int>(levels.size()));
+      for (size_t i = 0; i < levels.size(); ++i) {
+        const double exact = gc.TargetGain(levels[i]);
+        const float estimate = estimates[i];
+        ASSERT_EQ(estimate, gc.EstimateTarget(levels[i])) << levels[i];
+        if (levels[i] < 1e29 && exact > 1e-29) {
+          ASSERT_GT(estimate, 0.0f) << "no estimate for " << levels[i];
+        }
+        if (estimate != 0.0f) {
+          ASSERT_NEAR(estimate / exact, 1.0, 1e-5) << "level " << levels[i] << " position " << position;
+        }
+      }
+    }
+  }
+  GainComputer gc = Make(-20, 12, 3, 0.0006, 0.25, 48000.0);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double level : {0.0, 1e-310, 1e30, 1e300, std::numeric_limits<double>::max(), nan}) {
+    const float estimate = gc.EstimateTarget(level);
+    EXPECT_TRUE(estimate == 0.0f || estimate == 1.0f) << level << " " << estimate;
+    if (level < 1.0) {
+      EXPECT_EQ(estimate, 1.0f) << level;
+    }
+    if (level >= 1e30 || std::isnan(level)) {
+      EXPECT_EQ(estimate, 0.0f) << level;
     }
   }
 }
