@@ -9,7 +9,7 @@ struct ColourKernelState {
   // Upper bound of shaper outputs handed from one call to the next.
   static constexpr int kCarriedShaped = 2;
 
-  int factor = 4;
+  int factor = 0;  // none designed yet
   // The design for the factor, each coefficient twice as the lanes load it.
   alignas(16) double coefficients[kOrder + 1][2]{};
   // Histories, newest first.

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <complex>
 #include <iterator>
-#include <utility>
 
 #include "plugin/ColourKernelImpl.h"
 #include "plugin/ShaperTable.h"
@@ -76,7 +75,6 @@ bool CpuHasAvx() {
 }
 
 ColourStage::ColourStage() : avx_(CpuHasAvx()) {
-  kernel_.factor = 0;  // so that Prepare designs
   Prepare(kFactorLow);
   Clear();
 }

@@ -54,7 +54,7 @@ class GainComputer {
   // Cheap estimates of TargetGain for a run of levels, within 1e-5 of it:
   // single-precision logarithm and power from the float's bits and short
   // polynomials, four levels at a time. 0 where no estimate is made (the
-  // target would be below 1e-30 or the level beyond 1e30). count is rounded
+  // target would be below about 1.6e-30, or the level 1e30 or beyond). count is rounded
   // up to a multiple of 4: both arrays must have room for that many.
   void EstimateTargets(const double* level, float* estimate, int count) const;
 

@@ -120,10 +120,10 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     // Damaged input (NaN or infinity): the detectors and the gain start
     // afresh, so that once the input is finite again the compressor behaves
     // exactly like a newly made one instead of staying poisoned.
-    detectors_[0] = DetectorFilter();
-    detectors_[1] = DetectorFilter();
-    detectors_[0].UpdateRate(fs);
-    detectors_[1].UpdateRate(fs);
+    DetectorFilter fresh;
+    fresh.UpdateRate(fs);
+    detectors_[0] = fresh;
+    detectors_[1] = fresh;
     detectors.Reload();
     return std::numeric_limits<double>::quiet_NaN();
   };
