@@ -26,6 +26,19 @@ std::string Describe(SpeakerArrangement arrangement) {
   }
 }
 
+// Points a bus at the given channel arrays, in the sample size's member.
+void SetChannels(AudioBusBuffers& bus, std::vector<float*>& channels) {
+  bus.numChannels = static_cast<int32>(channels.size());
+  bus.silenceFlags = 0;
+  bus.channelBuffers32 = channels.data();
+}
+
+void SetChannels(AudioBusBuffers& bus, std::vector<double*>& channels) {
+  bus.numChannels = static_cast<int32>(channels.size());
+  bus.silenceFlags = 0;
+  bus.channelBuffers64 = channels.data();
+}
+
 }  // namespace
 
 std::unique_ptr<PluginInstance> PluginInstance::Create(IPluginFactory* factory, const TUID classId,
@@ -266,14 +279,7 @@ tresult PluginInstance::ProcessImpl(int32 frames, Sample* const* main, Sample* c
           ++next;
         }
       }
-      AudioBusBuffers& bus = inputBuffers[static_cast<size_t>(b)];
-      bus.numChannels = static_cast<int32>(channels);
-      bus.silenceFlags = 0;
-      if constexpr (kSize == kSample64) {
-        bus.channelBuffers64 = pointers.data();
-      } else {
-        bus.channelBuffers32 = pointers.data();
-      }
+      SetChannels(inputBuffers[static_cast<size_t>(b)], pointers);
     }
     for (int32 b = 0; b < outputBuses_; ++b) {
       const auto channels = static_cast<size_t>(outputBusChannels_[static_cast<size_t>(b)]);
@@ -282,14 +288,7 @@ tresult PluginInstance::ProcessImpl(int32 frames, Sample* const* main, Sample* c
       for (size_t c = 0; c < channels; ++c) {
         pointers[c] = b == 0 ? out[c] + done : scratch[next++].data();
       }
-      AudioBusBuffers& bus = outputBuffers[static_cast<size_t>(b)];
-      bus.numChannels = static_cast<int32>(channels);
-      bus.silenceFlags = 0;
-      if constexpr (kSize == kSample64) {
-        bus.channelBuffers64 = pointers.data();
-      } else {
-        bus.channelBuffers32 = pointers.data();
-      }
+      SetChannels(outputBuffers[static_cast<size_t>(b)], pointers);
     }
 
     ProcessData data;
