@@ -48,14 +48,17 @@ void IParamEntry::SetClamped(double plain) {
 }
 
 void IParamEntry::SetFromNormalized(double normalized) {
-  // Hosts and validators send values outside 0..1 and NaN; a NaN leaves
-  // the value alone, anything else is limited to the normalised range.
+  // Hosts and validators send NaN; it leaves the value alone.
   if (std::isnan(normalized)) return;
-  normalized = std::min(std::max(normalized, 0.0), 1.0);
+  Store(AppliedValue(normalized));
+}
 
+double IParamEntry::AppliedValue(double normalized) const {
+  if (std::isnan(normalized)) return Value();
+  normalized = std::min(std::max(normalized, 0.0), 1.0);
   double plain = FromNormalized(normalized);
   if (type_ != ParamType::Double) plain = std::floor(plain / step_ + 0.5) * step_;  // halves round up
-  Store(std::min(plain, maximum_));
+  return std::min(plain, maximum_);
 }
 
 double IParamEntry::FromNormalized(double normalized) const {

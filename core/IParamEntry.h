@@ -44,6 +44,10 @@ class IParamEntry {
 
   void SetClamped(double plain);
   void SetFromNormalized(double normalized);
+  // The plain value SetFromNormalized would store (stepped types rounded,
+  // halves up); NaN gives the current value. Displays use it so that what a
+  // host shows is what gets applied.
+  double AppliedValue(double normalized) const;
 
   double FromNormalized(double normalized) const;
   double ToNormalized(double plain) const;

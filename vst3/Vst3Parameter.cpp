@@ -42,7 +42,7 @@ Vst3Parameter::Vst3Parameter(IParamEntry& entry, ParamID id, UnitID unit) : entr
 }
 
 void Vst3Parameter::toString(ParamValue normalized, String128 text) const {
-  WidenText(entry_.FormatValue(entry_.FromNormalized(normalized)).c_str(), text);
+  WidenText(entry_.FormatValue(entry_.AppliedValue(normalized)).c_str(), text);
 }
 
 bool Vst3Parameter::fromString(const TChar* text, ParamValue& normalized) const {

@@ -203,6 +203,25 @@ tresult PLUGIN_API Vst3Plugin::setActive(TBool state) {
 
 tresult PLUGIN_API Vst3Plugin::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                   SpeakerArrangement* outputs, int32 numOuts) {
+  // Decide first, change afterwards: a refused proposal leaves the buses as
+  // they were, so the host can go on proposing.
+  // A proposal without a main input and a main output cannot be legal.
+  if (numIns < 1 || numOuts < 1 || !inputs || !outputs) return kResultFalse;
+  const int mainIn = ChannelCount(inputs[0]);
+  const int mainOut = ChannelCount(outputs[0]);
+  if (!LegalIO(mainIn, mainOut)) return kResultFalse;
+  int sideIn = 0;
+  if (sidechainChannels_ > 0) {
+    if (numIns != 2) return kResultFalse;
+    if (!AudioBusAt(audioInputs, 1)) return kResultFalse;  // nothing to carry a sidechain
+    // The core's last channels belong to the sidechain: the main input can
+    // only have the ones before them.
+    if (mainIn != InputChannelCount() - sidechainChannels_) return kResultFalse;
+    sideIn = ChannelCount(inputs[1]);
+  } else if (numIns != 1) {
+    return kResultFalse;
+  }
+
   for (int i = 0; i < InputChannelCount(); ++i) {
     InputChannel& ch = InputChannelAt(i);
     ch.connected = false;
@@ -213,34 +232,27 @@ tresult PLUGIN_API Vst3Plugin::setBusArrangements(SpeakerArrangement* inputs, in
     ch.connected = false;
     *ch.slot = ch.scratch.data();
   }
-  // A proposal without a main input and a main output cannot be legal.
-  if (numIns < 1 || numOuts < 1 || !inputs || !outputs) return kResultFalse;
 
-  const int mainIn = ChannelCount(inputs[0]);
-  const int mainOut = ChannelCount(outputs[0]);
-  if (!LegalIO(mainIn, mainOut)) return kResultFalse;
-
-  if (AudioBus* bus = AudioBusAt(audioInputs, 0); bus && ChannelCount(bus->getArrangement()) != mainIn) {
+  const AudioBus* main = AudioBusAt(audioInputs, 0);
+  const AudioBus* side = AudioBusAt(audioInputs, 1);
+  const bool mainChanges = main && ChannelCount(main->getArrangement()) != mainIn;
+  const bool sideChanges = sidechainChannels_ > 0 && ChannelCount(side->getArrangement()) != sideIn;
+  if (mainChanges || sideChanges) {
+    // The list is rebuilt in order; a sidechain bus whose width stays is kept
+    // as it is, activation included.
+    IPtr<Vst::Bus> keptSide;
+    if (sidechainChannels_ > 0 && !sideChanges) keptSide = audioInputs.at(1);
     audioInputs.clear();
     AddAudioBus(audioInputs, "Input", ArrangementFor(mainIn), kMain, BusInfo::kDefaultActive);
+    if (keptSide) {
+      audioInputs.push_back(keptSide);
+    } else if (sidechainChannels_ > 0) {
+      AddAudioBus(audioInputs, "Sidechain Input", ArrangementFor(sideIn), kAux, 0);
+    }
   }
   if (AudioBus* bus = AudioBusAt(audioOutputs, 0); bus && ChannelCount(bus->getArrangement()) != mainOut) {
     audioOutputs.clear();
     AddAudioBus(audioOutputs, "Output", ArrangementFor(mainOut), kMain, BusInfo::kDefaultActive);
-  }
-
-  if (sidechainChannels_ > 0) {
-    if (numIns != 2) return kResultFalse;
-    const int sideIn = ChannelCount(inputs[1]);
-    AudioBus* side = AudioBusAt(audioInputs, 1);
-    if (!side) return kResultFalse;  // nothing to carry a sidechain
-    if (ChannelCount(side->getArrangement()) != sideIn) {
-      audioInputs.clear();
-      AddAudioBus(audioInputs, "Input", ArrangementFor(mainIn), kMain, BusInfo::kDefaultActive);
-      AddAudioBus(audioInputs, "Sidechain Input", ArrangementFor(sideIn), kAux, 0);
-    }
-  } else if (numIns != 1) {
-    return kResultFalse;
   }
   return kResultOk;
 }
@@ -256,7 +268,7 @@ uint32 PLUGIN_API Vst3Plugin::getTailSamples() { return static_cast<uint32>(std:
 tresult PLUGIN_API Vst3Plugin::setupProcessing(ProcessSetup& setup) {
   if (setup.symbolicSampleSize < kSample32 || setup.symbolicSampleSize > kSample64) return kResultFalse;
   if (!(setup.sampleRate > 0.0) || !std::isfinite(setup.sampleRate)) return kResultFalse;
-  if (setup.maxSamplesPerBlock < 0 || setup.maxSamplesPerBlock > kMaxBlockSize) return kResultFalse;
+  if (setup.maxSamplesPerBlock < 1 || setup.maxSamplesPerBlock > kMaxBlockSize) return kResultFalse;
 
   // Hosts must not process while they set up; the lock makes a host that
   // does wait instead of running on scratch arrays being resized.
@@ -448,7 +460,9 @@ void Vst3Plugin::ProcessAudio(ProcessData& data, int frames) {
       InputChannel& ch = InputChannelAt(c);
       const void* source = inputSources_[static_cast<size_t>(c)];
       if (!source) {
-        if (ch.connected) std::fill_n(ch.scratch.begin(), piece, 0.0);
+        // Connected or not, a channel without a source reads silence: the
+        // scratch may still hold an earlier call's converted input.
+        std::fill_n(ch.scratch.begin(), piece, 0.0);
         *ch.slot = ch.scratch.data();
       } else if (doubles) {
         *ch.slot = const_cast<double*>(static_cast<const double*>(source)) + offset;
@@ -536,7 +550,7 @@ tresult PLUGIN_API Vst3Plugin::getParameterInfo(int32 paramIndex, ParameterInfo&
 tresult PLUGIN_API Vst3Plugin::getParamStringByValue(ParamID id, ParamValue normalized, String128 text) {
   if (!IsPluginParam(id) || !text) return kResultFalse;
   const IParamEntry& entry = *ParamAt(static_cast<int>(id));
-  WidenText(entry.FormatValue(entry.FromNormalized(normalized)).c_str(), text);
+  WidenText(entry.FormatValue(entry.AppliedValue(normalized)).c_str(), text);
   return kResultOk;
 }
 

