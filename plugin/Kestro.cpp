@@ -9,6 +9,7 @@
 #include "core/FourCharCode.h"
 #include "plugin/DenormalGuard.h"
 #include "plugin/DetectorPair.h"
+#include "plugin/KestroEditor.h"
 
 namespace kestro {
 
@@ -46,6 +47,7 @@ Kestro::Kestro()
     : Vst3Plugin(kNumKestroParams, "2-2 4-2", kNumPresets, "KESTRO", "", "PelmarAcoustics", PackVersion(6, 1, 0),
                  FourCharCode("Kro1"), FourCharCode("Pelm")) {
   DefineParameters();
+  AttachEditor(BuildKestroEditor(this, meterControl_));
   StoreDefaultPreset("-");
 }
 

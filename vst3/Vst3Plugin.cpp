@@ -9,6 +9,9 @@
 #include "base/source/fstring.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/base/ustring.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstcontextmenu.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
@@ -571,7 +574,35 @@ tresult PLUGIN_API Vst3Plugin::setParamNormalized(ParamID id, ParamValue normali
   return kResultOk;
 }
 
-IPlugView* PLUGIN_API Vst3Plugin::createView(FIDString) { return nullptr; }
+IPlugView* PLUGIN_API Vst3Plugin::createView(FIDString name) {
+  if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+  auto* view = new Vst3EditorView(this);
+  views_.push_back(view);
+  return view;
+}
+
+void Vst3Plugin::ForgetView(Vst3EditorView* view) { std::erase(views_, view); }
+
+namespace {
+
+// The view the editor is shown in, else the first one the host holds.
+Vst3EditorView* ActiveView(const std::vector<Vst3EditorView*>& views) {
+  for (Vst3EditorView* view : views) {
+    if (view->IsAttached()) return view;
+  }
+  return views.empty() ? nullptr : views.front();
+}
+
+}  // namespace
+
+void Vst3Plugin::ResizeEditor(int width, int height) {
+  if (Editor() == nullptr) return;
+  Vst3EditorView* view = ActiveView(views_);
+  if (view == nullptr || view->Frame() == nullptr) return;
+  view->ExpectResize();
+  ViewRect size(0, 0, width, height);
+  view->Frame()->resizeView(view, &size);
+}
 
 // --- Units and programs ------------------------------------------------------------
 
@@ -627,8 +658,17 @@ void Vst3Plugin::PerformParamEdit(int index, double normalized) {
 
 void Vst3Plugin::EndParamEdit(int index) { endEdit(static_cast<ParamID>(index)); }
 
-void Vst3Plugin::ShowHostParamMenu(int, int, int) {
-  // Reached only from an open editor, which this build does not have yet.
+void Vst3Plugin::ShowHostParamMenu(int index, int x, int y) {
+  IComponentHandler* handler = getComponentHandler();
+  Vst3EditorView* view = ActiveView(views_);
+  if (handler == nullptr || view == nullptr) return;
+  FUnknownPtr<IComponentHandler3> handler3(handler);
+  if (!handler3) return;
+  ParamID id = static_cast<ParamID>(index);
+  if (IContextMenu* menu = handler3->createContextMenu(view, &id)) {
+    menu->popup(x, y);
+    menu->release();
+  }
 }
 
 void Vst3Plugin::ChangeLatency(int samples) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "core/PluginCore.h"
+#include "vst3/Vst3EditorView.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "public.sdk/source/vst/vstsinglecomponenteffect.h"
 
@@ -88,6 +90,12 @@ class Vst3Plugin : public PluginCore, public Steinberg::Vst::SingleComponentEffe
   void PerformParamEdit(int index, double normalized) override;
   void EndParamEdit(int index) override;
   void ShowHostParamMenu(int index, int x, int y) override;
+  void ResizeEditor(int width, int height) override;
+
+  // --- Editor views ---
+  int ViewCount() const { return static_cast<int>(views_.size()); }
+  // Called by a view that is going away.
+  void ForgetView(Vst3EditorView* view);
   void ChangeLatency(int samples) override;
   bool SendMidiMessage(const MidiMessage& message) override;
   bool IsRenderingOffline() override;
@@ -122,6 +130,8 @@ class Vst3Plugin : public PluginCore, public Steinberg::Vst::SingleComponentEffe
   // or double by the processing setup), or null for silence / discard.
   std::vector<const void*> inputSources_;
   std::vector<void*> outputDestinations_;
+  // The views the host holds (not owned: each is the host's).
+  std::vector<Vst3EditorView*> views_;
 };
 
 }  // namespace kestro

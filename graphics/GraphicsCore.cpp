@@ -1,0 +1,369 @@
+#include "graphics/GraphicsCore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/PluginCore.h"
+#include "graphics/BitmapControl.h"
+#include "graphics/StyledText.h"
+#include "graphics/raster/Blit.h"
+#include "graphics/raster/ImageCache.h"
+#include "graphics/raster/PngResource.h"
+
+namespace kestro {
+
+GraphicsCore::GraphicsCore(PluginCore* plugin, int width, int height, int frameRate)
+    : plugin_(plugin), width_(width), height_(height), frameRate_(frameRate) {}
+
+GraphicsCore::~GraphicsCore() {
+  keyCatcher_.reset();
+  controls_.clear();
+  bitmap_.reset();
+}
+
+// --- Platform defaults -----------------------------------------------------
+
+bool GraphicsCore::PresentRegion(const PixelRect&) { return true; }
+
+bool GraphicsCore::MeasureText(TextStyle& style, const char* text, PixelRect& rect) {
+  return RenderText(style, text, rect, true);
+}
+
+void GraphicsCore::Resize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  EndMouseCapture();
+  mouseOver_ = -1;
+  keyCatcher_.reset();
+  controls_.clear();
+  bitmap_.reset();
+  PrepareDrawing();
+  if (plugin_ != nullptr) plugin_->ResizeEditor(width, height);
+}
+
+int GraphicsCore::ShowAlert(const char*, const char*, int) { return 0; }
+
+PopupMenuModel* GraphicsCore::ShowPopupMenu(PopupMenuModel&, const PixelRect&) { return nullptr; }
+
+void GraphicsCore::ShowTextEntry(Control*, const TextStyle&, const PixelRect&, const char*, int) {}
+
+void* GraphicsCore::OpenEditorWindow(void*) { return nullptr; }
+
+std::unique_ptr<Bitmap> GraphicsCore::LoadImageResource(int id, const char* name) {
+  return LoadPngResource(id, name);
+}
+
+// --- Building ----------------------------------------------------------------
+
+BitmapStrip GraphicsCore::LoadBitmapStrip(int id, const char* name, int frames) {
+  Bitmap* bitmap = ImageCache::Module().FindOrLoad(id, [&] { return LoadImageResource(id, name); });
+  BitmapStrip strip = BitmapStrip::FromBitmap(bitmap, frames);
+  return strip;
+}
+
+void GraphicsCore::AddBackground(int id, const char* name) {
+  const BitmapStrip strip = LoadBitmapStrip(id, name, 1);
+  auto background = std::make_unique<BitmapControl>(plugin_, 0, 0, -1, strip, 1);
+  background->SetGraphics(this);
+  controls_.insert(controls_.begin(), std::move(background));
+  // Indexes moved up by one.
+  if (captured_ >= 0) ++captured_;
+  if (mouseOver_ >= 0) ++mouseOver_;
+}
+
+int GraphicsCore::AddControl(std::unique_ptr<Control> control) {
+  if (!control) return -1;
+  control->SetGraphics(this);
+  controls_.push_back(std::move(control));
+  return ControlCount() - 1;
+}
+
+void GraphicsCore::SetKeyCatcher(std::unique_ptr<Control> control) {
+  if (control) control->SetGraphics(this);
+  keyCatcher_ = std::move(control);
+}
+
+Control* GraphicsCore::ControlAt(int index) const {
+  if (index < 0 || index >= ControlCount()) return nullptr;
+  return controls_[static_cast<size_t>(index)].get();
+}
+
+// --- Drawing -----------------------------------------------------------------
+
+bool GraphicsCore::DrawStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy,
+                                   const BlendSpec& blend) {
+  const PixelRect clip = Intersection(dest, drawRect_);
+  const BlitRect source{sx + clip.left - dest.left, sy + clip.top - dest.top, sx + clip.right - dest.left,
+                        sy + clip.bottom - dest.top};
+  // An all-zero clip gives an empty source: nothing is drawn.
+  if (source.right > source.left && source.bottom > source.top) {
+    Blit(bitmap_.get(), strip.bitmap, clip.left, clip.top, &source, blend.weight, blend.Mode());
+  }
+  return true;
+}
+
+bool GraphicsCore::RenderText(TextStyle& style, const char* text, PixelRect& rect, bool measure) {
+  return RenderStyledText(bitmap_.get(), style, text, rect, measure);
+}
+
+void GraphicsCore::PrepareDrawing() { bitmap_ = std::make_unique<SystemBitmap>(width_, height_); }
+
+bool GraphicsCore::CollectDirtyRect(PixelRect& rect) {
+  rect = {};
+  bool dirty = false;
+  for (const auto& control : controls_) {
+    if (control->NeedsRedraw()) {
+      rect = Union(rect, control->Rect());
+      dirty = true;
+    }
+  }
+  return dirty;
+}
+
+bool GraphicsCore::DrawRegion(const PixelRect& requested) {
+  if (controls_.empty()) return true;
+  // Drawing never reaches outside the bitmap, whatever region a window
+  // layer asks for.
+  const PixelRect bounds{0, 0, bitmap_ ? bitmap_->Width() : 0, bitmap_ ? bitmap_->Height() : 0};
+  const PixelRect r = Intersection(requested, bounds);
+  if (strictDrawing_) {
+    drawRect_ = r;
+    for (const auto& control : controls_) {
+      if (!control->IsHidden() && Intersects(r, control->Rect())) control->Draw(*this);
+      control->MarkClean();
+    }
+  } else {
+    Control& background = *controls_.front();
+    if (background.NeedsRedraw()) {
+      drawRect_ = Intersection(background.Rect(), bounds);
+      for (size_t i = 0; i < controls_.size(); ++i) {
+        Control& c = *controls_[i];
+        if (i == 0 || !c.IsHidden()) {
+          c.Draw(*this);
+          c.MarkClean();
+        }
+      }
+    } else {
+      for (size_t i = 1; i < controls_.size(); ++i) {
+        Control& dirty = *controls_[i];
+        if (!dirty.NeedsRedraw()) continue;
+        drawRect_ = Intersection(dirty.Rect(), bounds);
+        for (size_t j = 0; j < controls_.size(); ++j) {
+          Control& c = *controls_[j];
+          if (c.IsHidden()) continue;
+          if (j == i || Intersects(c.Rect(), drawRect_)) c.Draw(*this);
+        }
+        dirty.MarkClean();
+      }
+    }
+  }
+  return PresentRegion(r);
+}
+
+// --- Input -------------------------------------------------------------------
+
+int GraphicsCore::HitTest(int x, int y) const {
+  for (int i = ControlCount() - 1; i >= 0; --i) {
+    const Control& c = *controls_[static_cast<size_t>(i)];
+    if (!c.IsHidden() && !c.IsGrayed() && c.HitTest(x, y)) return i;
+  }
+  return -1;
+}
+
+void GraphicsCore::EndMouseCapture() {
+  captured_ = -1;
+  lastX_ = -1;
+  lastY_ = -1;
+}
+
+void GraphicsCore::CallBeginEdit(int param) {
+  if (plugin_ != nullptr && param >= 0) plugin_->BeginParamEdit(param);
+}
+
+void GraphicsCore::CallEndEdit(int param) {
+  if (plugin_ != nullptr && param >= 0) plugin_->EndParamEdit(param);
+}
+
+void GraphicsCore::MouseDown(int x, int y, const MouseModifiers& mods) {
+  EndMouseCapture();
+  const int hit = HitTest(x, y);
+  if (hit < 0) return;
+  captured_ = hit;
+  lastX_ = x;
+  lastY_ = y;
+  Control& c = *controls_[static_cast<size_t>(hit)];
+  const int param = c.ParamIndex();
+  if (plugin_ != nullptr && plugin_->ApiKind() == PluginApi::Vst3 && mods.right && param >= 0) {
+    // The host's own parameter menu (automation, MIDI learn...) instead of
+    // an edit gesture.
+    EndMouseCapture();
+    plugin_->ShowHostParamMenu(param, x, y);
+    return;
+  }
+  CallBeginEdit(param);
+  c.HandleMouseDown(x, y, mods);
+}
+
+void GraphicsCore::MouseDrag(int x, int y, const MouseModifiers& mods) {
+  Control* c = ControlAt(captured_);
+  if (c == nullptr || (x == lastX_ && y == lastY_)) return;
+  const int dx = x - lastX_;
+  const int dy = y - lastY_;
+  lastX_ = x;
+  lastY_ = y;
+  c->HandleMouseDrag(x, y, dx, dy, mods);
+}
+
+void GraphicsCore::MouseUp(int x, int y, const MouseModifiers& mods) {
+  const int target = captured_ >= 0 ? captured_ : HitTest(x, y);
+  EndMouseCapture();
+  Control* c = ControlAt(target);
+  if (c == nullptr) return;
+  c->HandleMouseUp(x, y, mods);
+  CallEndEdit(c->ParamIndex());
+}
+
+void GraphicsCore::MouseDoubleClick(int x, int y, const MouseModifiers& mods) {
+  EndMouseCapture();
+  const int hit = HitTest(x, y);
+  if (hit < 0) return;
+  Control& c = *controls_[static_cast<size_t>(hit)];
+  if (c.DoubleClickAsSingle()) {
+    captured_ = hit;
+    lastX_ = x;
+    lastY_ = y;
+    c.HandleMouseDown(x, y, mods);
+  } else {
+    c.HandleDoubleClick(x, y, mods);
+  }
+}
+
+void GraphicsCore::MouseWheel(int x, int y, const MouseModifiers& mods, int steps) {
+  Control* c = ControlAt(captured_ >= 0 ? captured_ : HitTest(x, y));
+  if (c != nullptr) c->HandleWheel(x, y, mods, steps);
+}
+
+bool GraphicsCore::MouseOver(int x, int y, const MouseModifiers& mods) {
+  if (!handleMouseOver_) return false;
+  int target = captured_;
+  if (target < 0) {
+    for (int i = ControlCount() - 1; i >= 0; --i) {
+      const Control& c = *controls_[static_cast<size_t>(i)];
+      if (!c.IsHidden() && (!c.IsGrayed() || c.MouseOverWhenGrayed()) && c.HitTest(x, y)) {
+        target = i;
+        break;
+      }
+    }
+  }
+  Control* c = ControlAt(target);
+  if (c == nullptr) return handleMouseOver_;
+  lastX_ = x;
+  lastY_ = y;
+  c->HandleMouseOver(x, y, mods);
+  if (mouseOver_ != target) {
+    if (Control* previous = ControlAt(mouseOver_)) previous->HandleMouseOut();
+  }
+  mouseOver_ = target;
+  return handleMouseOver_;
+}
+
+void GraphicsCore::MouseOut() {
+  for (const auto& control : controls_) control->HandleMouseOut();
+  mouseOver_ = -1;
+}
+
+bool GraphicsCore::KeyDown(int x, int y, int key) {
+  const int target = captured_ >= 0 ? captured_ : HitTest(x, y);
+  Control* c = target > 0 ? ControlAt(target) : keyCatcher_.get();
+  if (c == nullptr) return false;
+  return c->HandleKeyDown(x, y, key);
+}
+
+// --- Parameter linkage ---------------------------------------------------------
+
+void GraphicsCore::ParamChangedFromPlugin(int param, double value, bool normalized) {
+  if (!normalized && plugin_ != nullptr) {
+    const IParamEntry* entry = plugin_->ParamAt(param);
+    if (entry == nullptr) return;
+    value = entry->ToNormalized(value);
+  }
+  for (const auto& control : controls_) {
+    if (control->ParamIndex() == param) control->ReceivePluginValue(value);
+    for (int a = 0; a < control->AuxParamCount(); ++a) {
+      if (control->AuxParam(a).paramIndex == param) {
+        control->ReceiveAuxPluginValue(a, value);
+        break;
+      }
+    }
+  }
+}
+
+void GraphicsCore::PushControlValue(int control, double normalized) {
+  if (Control* c = ControlAt(control)) c->ReceivePluginValue(normalized);
+}
+
+void GraphicsCore::PromptParamInput(Control* control, int param, const PixelRect& rect) {
+  if (control == nullptr || plugin_ == nullptr || rect.Empty()) return;
+  const IParamEntry* entry = plugin_->ParamAt(param);
+  if (entry == nullptr) return;
+  const bool menu = entry->Type() == ParamType::Enumerated ||
+                    (entry->Type() == ParamType::Boolean && entry->DisplayTextCount() > 0);
+  if (menu) {
+    PopupMenuModel model;
+    const char* current = entry->DisplayTextFor(entry->Value());
+    for (int v = 0; v < entry->DisplayTextCount(); ++v) {
+      const char* text = "";
+      for (int i = 0; i < entry->DisplayTextCount(); ++i) {
+        if (entry->DisplayTextAt(i).value == v) {
+          text = entry->DisplayTextAt(i).text.c_str();
+          break;
+        }
+      }
+      model.AddItem(text, std::string(text) == current ? PopupMenuModel::kItemTicked : 0);
+    }
+    if (PopupMenuModel* chosen = ShowPopupMenu(model, rect); chosen != nullptr && chosen->chosen >= 0) {
+      control->ApplyUserValue(entry->ToNormalized(chosen->chosen));
+    }
+    return;
+  }
+  double value = entry->Value();
+  if (entry->NegateDisplay()) value = -value;
+  char text[64];
+  if (entry->DisplayPrecision() != 0) {
+    std::snprintf(text, sizeof text, "%.*f", entry->DisplayPrecision(), value);
+  } else {
+    // Saturate instead of converting NaN or huge values undefinedly.
+    const double t = std::isnan(value) ? 0.0 : std::clamp(std::trunc(value), -2147483648.0, 2147483647.0);
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(t));
+  }
+  ShowTextEntry(control, control->Style(), rect, text, param);
+}
+
+// --- IEditor -----------------------------------------------------------------
+
+int GraphicsCore::ControlParamIndex(int control) const {
+  const Control* c = ControlAt(control);
+  return c != nullptr ? c->ParamIndex() : -1;
+}
+
+int GraphicsCore::ControlAuxParamCount(int control) const {
+  const Control* c = ControlAt(control);
+  return c != nullptr ? c->AuxParamCount() : 0;
+}
+
+int GraphicsCore::ControlAuxParamIndex(int control, int aux) const {
+  const Control* c = ControlAt(control);
+  if (c == nullptr || aux < 0 || aux >= c->AuxParamCount()) return -1;
+  return c->AuxParam(aux).paramIndex;
+}
+
+void GraphicsCore::ReceivePluginValue(int control, double normalized) {
+  if (Control* c = ControlAt(control)) c->ReceivePluginValue(normalized);
+}
+
+void GraphicsCore::ReceiveAuxPluginValue(int control, int aux, double normalized) {
+  if (Control* c = ControlAt(control)) c->ReceiveAuxPluginValue(aux, normalized);
+}
+
+}  // namespace kestro

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/IEditor.h"
+#include "graphics/ArgbColor.h"
+#include "graphics/BlendSpec.h"
+#include "graphics/Control.h"
+#include "graphics/MouseModifiers.h"
+#include "graphics/PixelRect.h"
+#include "graphics/PopupMenuModel.h"
+#include "graphics/TextStyle.h"
+#include "graphics/raster/BitmapStrip.h"
+#include "graphics/raster/SystemBitmap.h"
+
+namespace kestro {
+
+class PluginCore;
+
+// The editor's model: an ordered list of controls over a fixed-size drawing
+// bitmap. It decides what to redraw, routes mouse and keyboard input to the
+// control under the pointer (or the one holding the capture) and links
+// control values with plug-in parameters both ways.
+//
+// It owns no window. A platform class derived from it supplies the window,
+// its timer, text entry, menus and dialogs through the virtual operations
+// below, and calls CollectDirtyRect, DrawRegion and the input entries.
+// Everything runs on the editor thread except PushControlValue, which the
+// audio thread calls.
+class GraphicsCore : public IEditor {
+ public:
+  GraphicsCore(PluginCore* plugin, int width, int height, int frameRate);
+  ~GraphicsCore() override;
+
+  // --- Platform operations (the core has no window) ---
+  // Copies that region of the drawing bitmap to the window.
+  virtual bool PresentRegion(const PixelRect& rect);
+  virtual bool MeasureText(TextStyle& style, const char* text, PixelRect& rect);
+  virtual void CancelTextEntry() {}
+  virtual void Resize(int width, int height);
+  virtual bool IsWindowOpen() const { return WindowHandle() != nullptr; }
+  virtual const char* PlatformApiName() const { return ""; }
+  // Answers one of the ShowAlert results; the core shows nothing.
+  virtual int ShowAlert(const char* text, const char* caption, int type);
+  // The menu with its choice set, or null when nothing was chosen or the
+  // platform cannot show menus. The caller keeps ownership of menu.
+  virtual PopupMenuModel* ShowPopupMenu(PopupMenuModel& menu, const PixelRect& area);
+  virtual void ShowTextEntry(Control* control, const TextStyle& style, const PixelRect& rect, const char* text,
+                             int paramIndex);
+  virtual void HostDirectory(std::string& path) { path.clear(); }
+  virtual void ModuleDirectory(std::string& path) { path.clear(); }
+  virtual void DesktopDirectory(std::string& path) { path.clear(); }
+  virtual void AppDataDirectory(std::string& path, bool /*shared*/) { path.clear(); }
+  void UserAppDataDirectory(std::string& path) { AppDataDirectory(path, false); }
+  // What a file chooser returned: the chosen path, empty when cancelled.
+  virtual void ChooseFile(std::string& path, bool /*save*/, const char* /*directory*/, const char* /*extensions*/) {
+    path.clear();
+  }
+  virtual bool PickColour(ArgbColor& /*colour*/, const char* /*prompt*/) { return false; }
+  virtual bool OpenWebLink(const char* /*url*/, const char* /*caption*/, const char* /*confirm*/,
+                           const char* /*error*/) {
+    return false;
+  }
+  // Whether this platform's window can live in a host window of that VST3
+  // platform type ("HWND", "X11EmbedWindowID"...). The core has no window.
+  virtual bool SupportsWindowType(const char* /*type*/) const { return false; }
+  virtual void* OpenEditorWindow(void* parent);
+  virtual void CloseEditorWindow() {}
+  virtual void* WindowHandle() const { return nullptr; }
+  virtual bool ClipboardText(std::string& text) {
+    text.clear();
+    return false;
+  }
+  virtual void HidePointer() {}
+  virtual void ShowPointer() {}
+  // The bitmap of a PNG resource, or null.
+  virtual std::unique_ptr<Bitmap> LoadImageResource(int id, const char* name);
+
+  // --- Building the editor ---
+  // The image cached for id (loaded on first use) as a strip of frames; an
+  // empty strip when it cannot be loaded.
+  BitmapStrip LoadBitmapStrip(int id, const char* name, int frames);
+  // Puts an opaque image control at index 0, under every other control.
+  void AddBackground(int id, const char* name);
+  // Takes the control and returns its index.
+  int AddControl(std::unique_ptr<Control> control);
+
+  // --- Drawing ---
+  // Composites the part of strip's (sx, sy)-based area that falls into both
+  // dest and the region being drawn.
+  bool DrawStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy, const BlendSpec& blend);
+  // Draws (or with measure, measures and places) text in style; false when
+  // no font can be made for the style.
+  bool RenderText(TextStyle& style, const char* text, PixelRect& rect, bool measure);
+  void PrepareDrawing() override;
+  // The union of the dirty controls' rectangles; false when nothing is dirty.
+  bool CollectDirtyRect(PixelRect& rect);
+  // Redraws the controls touching rect, clipped to it, and presents it.
+  bool DrawRegion(const PixelRect& rect);
+
+  // --- Input, in client coordinates ---
+  void MouseDown(int x, int y, const MouseModifiers& mods);
+  void MouseUp(int x, int y, const MouseModifiers& mods);
+  void MouseDrag(int x, int y, const MouseModifiers& mods);
+  void MouseDoubleClick(int x, int y, const MouseModifiers& mods);
+  void MouseWheel(int x, int y, const MouseModifiers& mods, int steps);
+  bool MouseOver(int x, int y, const MouseModifiers& mods);
+  void MouseOut();
+  bool KeyDown(int x, int y, int key);
+  void EndMouseCapture();
+
+  // --- Parameter linkage ---
+  void ParamChangedFromPlugin(int param, double value, bool normalized) override;
+  void PushControlValue(int control, double normalized) override;
+  void PromptParamInput(Control* control, int param, const PixelRect& rect);
+
+  // --- IEditor ---
+  int ControlCount() const override { return static_cast<int>(controls_.size()); }
+  int ControlParamIndex(int control) const override;
+  int ControlAuxParamCount(int control) const override;
+  int ControlAuxParamIndex(int control, int aux) const override;
+  void ReceivePluginValue(int control, double normalized) override;
+  void ReceiveAuxPluginValue(int control, int aux, double normalized) override;
+
+  // --- Access ---
+  Control* ControlAt(int index) const;
+  PluginCore* Plugin() const { return plugin_; }
+  SystemBitmap* DrawingBitmap() const { return bitmap_.get(); }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int FrameRate() const { return frameRate_; }
+  int CapturedControl() const { return captured_; }
+  int MouseOverControl() const { return mouseOver_; }
+  const PixelRect& DrawRect() const { return drawRect_; }
+  void SetStrictDrawing(bool strict) { strictDrawing_ = strict; }
+  void SetHandleMouseOver(bool on) { handleMouseOver_ = on; }
+  void SetKeyCatcher(std::unique_ptr<Control> control);
+
+ private:
+  // Topmost control at (x, y) that is neither hidden nor grayed, or -1.
+  int HitTest(int x, int y) const;
+  void CallBeginEdit(int param);
+  void CallEndEdit(int param);
+
+  std::vector<std::unique_ptr<Control>> controls_;
+  PluginCore* plugin_;
+  PixelRect drawRect_;
+  std::unique_ptr<SystemBitmap> bitmap_;
+  int width_;
+  int height_;
+  int frameRate_;
+  int captured_ = -1;
+  int mouseOver_ = -1;
+  int lastX_ = 0;
+  int lastY_ = 0;
+  bool handleMouseOver_ = false;
+  bool strictDrawing_ = true;
+  std::unique_ptr<Control> keyCatcher_;
+};
+
+}  // namespace kestro
