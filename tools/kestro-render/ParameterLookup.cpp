@@ -12,16 +12,6 @@ using namespace Steinberg::Vst;
 
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-bool AllDigits(const std::string& text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
-}
-
 // Ids such as 'bpas' are four characters packed first-in-most-significant.
 std::string IdText(ParamID id) {
   const char chars[4] = {static_cast<char>(id >> 24), static_cast<char>(id >> 16), static_cast<char>(id >> 8),
@@ -38,6 +28,10 @@ ParameterLookup::ParameterLookup(IEditController* controller) : controller_(cont
     ParameterInfo info{};
     if (controller_->getParameterInfo(i, info) == kResultOk) {
       infos_.push_back(info);
+      const double a = controller_->normalizedParamToPlain(info.id, 0.0);
+      const double b = controller_->normalizedParamToPlain(info.id, 1.0);
+      descriptions_.push_back({info.id, IdText(info.id), ToUtf8(info.title), ToUtf8(info.units), std::min(a, b),
+                               std::max(a, b)});
     }
   }
 }
@@ -59,44 +53,11 @@ std::string ParameterLookup::Show(const ParameterInfo& info, ParamValue normaliz
 
 bool ParameterLookup::Resolve(const std::string& key, const std::string& valueText, Setting& setting,
                               std::string& error) const {
-  std::vector<const ParameterInfo*> matches;
-  const std::string wanted = Lower(key);
-  for (const ParameterInfo& info : infos_) {
-    if (Lower(ToUtf8(info.title)) == wanted) {
-      matches.push_back(&info);
-    }
-  }
-  if (matches.empty()) {
-    for (const ParameterInfo& info : infos_) {
-      if ((AllDigits(key) && std::to_string(info.id) == key) || IdText(info.id) == key) {
-        matches.push_back(&info);
-      }
-    }
-  }
-  if (matches.empty()) {
-    error = "unknown parameter '" + key + "'; the plug-in has:";
-    for (const ParameterInfo& info : infos_) {
-      error += ' ';
-      error += ToUtf8(info.title);
-      error += " (";
-      error += IdText(info.id);
-      error += ')';
-      if (&info != &infos_.back()) {
-        error += ",";
-      }
-    }
-    return false;
-  }
-  if (matches.size() > 1) {
-    error = "parameter name '" + key + "' is ambiguous: it names ids ";
-    for (size_t i = 0; i < matches.size(); ++i) {
-      error += i == 0 ? "" : i + 1 == matches.size() ? " and " : ", ";
-      error += IdText(matches[i]->id);
-    }
-    error += "; use the id, e.g. --param " + IdText(matches.back()->id) + "=" + valueText;
-    return false;
-  }
-  const ParameterInfo& info = *matches.front();
+  ParamChoice choice;
+  if (!ResolveParamArgument(descriptions_, key, valueText, choice, error)) return false;
+  const ParameterInfo& info = infos_[static_cast<size_t>(choice.param - descriptions_.data())];
+  // The number is checked; the plug-in's own conversion turns it into the
+  // normalised value, exactly as its host would.
   String128 text{};
   ToUtf16(valueText, text, 128);
   ParamValue normalized = 0.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "tools/common/ParamArgument.h"
 
 #include <cstdio>
 #include <string>
@@ -8,9 +9,9 @@
 
 namespace kestro {
 
-// Finds a plug-in's parameters by the names and ids a user types, and turns
-// the user's plain-value text into a normalised value with the plug-in's own
-// conversion, so that the tool needs no knowledge of the plug-in's ranges.
+// Finds a plug-in's parameters by the names and ids a user types, checks the
+// value is a number in the range the plug-in publishes, and turns it into a
+// normalised value with the plug-in's own conversion.
 class ParameterLookup {
  public:
   struct Setting {
@@ -34,6 +35,7 @@ class ParameterLookup {
 
   Steinberg::Vst::IEditController* controller_;
   std::vector<Steinberg::Vst::ParameterInfo> infos_;
+  std::vector<ParamDescription> descriptions_;  // one per info, same order
 };
 
 }  // namespace kestro
