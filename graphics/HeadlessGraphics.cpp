@@ -24,7 +24,12 @@ void HeadlessGraphics::ShowTextEntry(Control* control, const TextStyle&, const P
   textEntries.push_back({control, rect, text != nullptr ? text : "", paramIndex});
 }
 
+bool HeadlessGraphics::SupportsWindowType(const char* type) const {
+  return type != nullptr && !acceptedWindowType.empty() && acceptedWindowType == type;
+}
+
 void* HeadlessGraphics::OpenEditorWindow(void* parent) {
+  if (failWindowCreation) return nullptr;
   lastParent = parent;
   windowOpen_ = true;
   ++windowsOpened;

@@ -28,6 +28,7 @@ class HeadlessGraphics : public GraphicsCore {
   PopupMenuModel* ShowPopupMenu(PopupMenuModel& menu, const PixelRect& area) override;
   void ShowTextEntry(Control* control, const TextStyle& style, const PixelRect& rect, const char* text,
                      int paramIndex) override;
+  bool SupportsWindowType(const char* type) const override;
   void* OpenEditorWindow(void* parent) override;
   void CloseEditorWindow() override;
   void* WindowHandle() const override { return windowOpen_ ? const_cast<HeadlessGraphics*>(this) : nullptr; }
@@ -44,9 +45,13 @@ class HeadlessGraphics : public GraphicsCore {
   void* lastParent = nullptr;
   int windowsOpened = 0;
 
+  // The host window type this editor pretends to live in; none by default,
+  // since there is no window to show.
+  std::string acceptedWindowType;
   // Scripted answers.
   int menuChoice = -1;
   int alertAnswer = 0;
+  bool failWindowCreation = false;
 
  private:
   bool windowOpen_ = false;

@@ -212,6 +212,10 @@ TEST_F(RenderTool, FailuresExplainThemselvesAndLeaveNoFile) {
        "unknown parameter 'Loudness'"},
       {"ambiguous name", ModuleArg() + " --param Sidechain=0 " + Quoted("in.wav") + " " + Quoted("out.wav"), 1,
        "ambiguous"},
+      {"value not a number", ModuleArg() + " --param Threshold=abc " + Quoted("in.wav") + " " + Quoted("out.wav"), 1,
+       "Threshold (id 0) takes a number from -50 to 0"},
+      {"value out of range", ModuleArg() + " --param Ratio=7 " + Quoted("in.wav") + " " + Quoted("out.wav"), 1,
+       "7 is outside that range"},
       {"refused channel count", ModuleArg() + " " + Quoted("mono.wav") + " " + Quoted("out.wav"), 1,
        "refuses mono (1 channel) input"},
       {"sidechain rate", ModuleArg() + " --sidechain " + Quoted("side48k.wav") + " " + Quoted("in.wav") + " " +

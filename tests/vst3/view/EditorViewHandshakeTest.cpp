@@ -1,0 +1,139 @@
+// The view's handshakes with a host, in process: attach and remove, the
+// resize request and its completion, the host's parameter menu, and views
+// released in any order.
+#include <gtest/gtest.h>
+
+#include "graphics/HeadlessGraphics.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "tools/host/RecordingComponentHandler.h"
+#include "vst3/Vst3Plugin.h"
+
+namespace kestro {
+namespace {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+class ViewedPlugin : public Vst3Plugin {
+ public:
+  ViewedPlugin() : Vst3Plugin(1, "2-2", 1, "Viewed", "", "Maker", 0x010000, 1, 2) {
+    ParamAt(0)->DefineDouble("Level", 0.0, -10.0, 10.0, 0.01, "dB");
+    auto editor = std::make_unique<HeadlessGraphics>(this, 300, 200, 25);
+    editor->acceptedWindowType = "TestWindow";
+    graphics = editor.get();
+    AttachEditor(std::move(editor));
+  }
+  void EditorOpened() override { ++opened; }
+  void EditorClosed() override { ++closed; }
+  void EditorResized() override { ++resized; }
+  HeadlessGraphics* graphics = nullptr;
+  int opened = 0, closed = 0, resized = 0;
+};
+
+class RecordingFrame : public IPlugFrame {
+ public:
+  tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* size) override {
+    requests.push_back(*size);
+    if (answerAtOnce) view->onSize(size);
+    return kResultOk;
+  }
+  tresult PLUGIN_API queryInterface(const TUID, void** obj) override {
+    *obj = nullptr;
+    return kNoInterface;
+  }
+  uint32 PLUGIN_API addRef() override { return 1; }
+  uint32 PLUGIN_API release() override { return 1; }
+  std::vector<ViewRect> requests;
+  bool answerAtOnce = false;
+};
+
+struct ViewHandshake : ::testing::Test {
+  ViewHandshake() : plugin(new ViewedPlugin) {}
+  ~ViewHandshake() override { plugin->release(); }
+  ViewedPlugin* plugin;
+  RecordingFrame frame;
+  int parent = 0;
+};
+
+TEST_F(ViewHandshake, AttachOpensTheWindowOnceAndRemovedClosesIt) {
+  IPlugView* view = plugin->createView(ViewType::kEditor);
+  ASSERT_NE(view, nullptr);
+  view->setFrame(&frame);
+  EXPECT_EQ(view->isPlatformTypeSupported("TestWindow"), kResultOk);
+  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse);
+  EXPECT_EQ(view->attached(&parent, "HWND"), kResultFalse) << "no window of another type";
+  EXPECT_EQ(plugin->opened, 0);
+  EXPECT_EQ(view->attached(&parent, "TestWindow"), kResultOk);
+  EXPECT_EQ(plugin->graphics->lastParent, &parent);
+  EXPECT_EQ(plugin->opened, 1);
+  // One editor shows in one window at a time.
+  IPlugView* second = plugin->createView(ViewType::kEditor);
+  EXPECT_EQ(second->attached(&parent, "TestWindow"), kResultFalse);
+  EXPECT_EQ(plugin->graphics->windowsOpened, 1);
+  EXPECT_EQ(view->removed(), kResultOk);
+  EXPECT_EQ(plugin->closed, 1);
+  EXPECT_FALSE(plugin->graphics->IsWindowOpen());
+  // Now the second view may show it; releasing it attached closes the window.
+  EXPECT_EQ(second->attached(&parent, "TestWindow"), kResultOk);
+  second->release();
+  EXPECT_FALSE(plugin->graphics->IsWindowOpen());
+  EXPECT_EQ(plugin->closed, 2);
+  EXPECT_EQ(plugin->ViewCount(), 1) << "only the released view leaves the list";
+  view->release();
+  EXPECT_EQ(plugin->ViewCount(), 0);
+}
+
+TEST_F(ViewHandshake, AFailedWindowIsNotReportedAsAttached) {
+  IPlugView* view = plugin->createView(ViewType::kEditor);
+  plugin->graphics->failWindowCreation = true;
+  EXPECT_EQ(view->attached(&parent, "TestWindow"), kResultFalse);
+  EXPECT_EQ(plugin->opened, 0);
+  EXPECT_EQ(view->removed(), kResultOk);
+  EXPECT_EQ(plugin->closed, 0);
+  view->release();
+}
+
+TEST_F(ViewHandshake, ResizeRequestsCompleteWithTheHostsOnSize) {
+  IPlugView* view = plugin->createView(ViewType::kEditor);
+  ViewRect size(0, 0, 400, 300);
+  view->onSize(&size);
+  EXPECT_EQ(plugin->resized, 0) << "onSize alone is the host's business";
+  plugin->ResizeEditor(640, 480);  // no frame yet: nothing to ask
+  EXPECT_TRUE(frame.requests.empty());
+  view->setFrame(&frame);
+  ASSERT_EQ(view->attached(&parent, "TestWindow"), kResultOk);
+  plugin->ResizeEditor(640, 480);
+  ASSERT_EQ(frame.requests.size(), 1u);
+  EXPECT_EQ(frame.requests[0].right, 640);
+  EXPECT_EQ(frame.requests[0].bottom, 480);
+  view->onSize(&frame.requests[0]);
+  view->onSize(&frame.requests[0]);
+  EXPECT_EQ(plugin->resized, 1);
+  frame.answerAtOnce = true;  // some hosts answer inside resizeView
+  plugin->ResizeEditor(320, 240);
+  EXPECT_EQ(plugin->resized, 2);
+  view->removed();
+  view->release();
+}
+
+TEST_F(ViewHandshake, RightClickAsksTheHostForItsParameterMenu) {
+  IPtr<RecordingComponentHandler> handler(new RecordingComponentHandler, false);
+  plugin->setComponentHandler(handler);
+  plugin->ShowHostParamMenu(0, 10, 20);  // no view: nothing reaches the host
+  EXPECT_TRUE(handler->Calls().empty());
+  IPlugView* view = plugin->createView(ViewType::kEditor);
+  plugin->graphics->MouseDown(5, 5, MouseModifiers{false, true, false, false, false});
+  EXPECT_TRUE(handler->Calls().empty()) << "no control under the pointer";
+  plugin->ShowHostParamMenu(0, 10, 20);
+  const auto calls = handler->Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].kind, RecordingComponentHandler::Kind::kContextMenu);
+  EXPECT_EQ(calls[0].id, 0u);
+  EXPECT_EQ(calls[0].x, 10);
+  EXPECT_EQ(calls[0].y, 20);
+  view->release();
+  plugin->setComponentHandler(nullptr);
+}
+
+}  // namespace
+}  // namespace kestro
