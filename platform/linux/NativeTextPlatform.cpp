@@ -25,6 +25,10 @@ namespace {
 std::mutex freeTypeLock;
 FT_Library library = nullptr;
 int openFaces = 0;
+// Our own fontconfig configuration rather than the process's current one: a
+// host may use fontconfig itself, and the library's lazily made default is
+// never freed.
+FcConfig* fontConfig = nullptr;
 
 // Sizes are pixel heights; FreeType's sizes stop well short of this.
 constexpr int kMaxPixelSize = 16384;
@@ -44,6 +48,12 @@ constexpr PackedPixel kOpaqueBlack = 0xFF000000u;
 
 class NativeTextPlatform final : public TextPlatform {
  public:
+  ~NativeTextPlatform() override {
+    std::lock_guard<std::mutex> guard(freeTypeLock);
+    if (fontConfig != nullptr) FcConfigDestroy(fontConfig);
+    fontConfig = nullptr;
+  }
+
   void* MakeFont(const FontRequest& request) override {
     if (request.size > kMaxPixelSize || request.size < -kMaxPixelSize) return nullptr;
     std::lock_guard<std::mutex> guard(freeTypeLock);
@@ -126,6 +136,8 @@ class NativeTextPlatform final : public TextPlatform {
  private:
   // The installed face of that name, else fontconfig's best match for it.
   static FT_Face OpenFace(const FontRequest& request) {
+    if (fontConfig == nullptr) fontConfig = FcInitLoadConfigAndFonts();
+    if (fontConfig == nullptr) return nullptr;
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr) return nullptr;
     if (request.face != nullptr && request.face[0] != '\0') {
@@ -134,10 +146,10 @@ class NativeTextPlatform final : public TextPlatform {
     FcPatternAddInteger(pattern, FC_WEIGHT, request.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(fontConfig, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(fontConfig, pattern, &result);
     FcPatternDestroy(pattern);
     if (match == nullptr) return nullptr;
 
