@@ -74,21 +74,6 @@ TEST(CachedFont, GlyphCoverageBlendsByTheRules) {
   }
 }
 
-TEST(CachedFont, OpaqueBackgroundFillsTheCharacterCell) {
-  StubTextPlatform platform;
-  auto font = StubFont(platform);
-  font->SetBackgroundMode(2);
-  font->SetBackgroundColor(0xFF0000FF);
-  auto bitmap = FilledBitmap(32, 16, kBackdrop);
-  TextRect rect{0, 0, 32, 16};
-  font->RenderText(bitmap.get(), "A ", -1, &rect, 0);
-  EXPECT_EQ(Hex(bitmap->Row(0)[0]), "0xFF0000FF");
-  EXPECT_EQ(Hex(bitmap->Row(11)[19]), "0xFF0000FF");  // the space's cell too
-  EXPECT_EQ(Hex(bitmap->Row(12)[0]), Hex(kBackdrop));
-  EXPECT_EQ(Hex(bitmap->Row(0)[20]), Hex(kBackdrop));
-  EXPECT_EQ(Hex(bitmap->Row(2)[1]), "0xFF000000");
-}
-
 TEST(CachedFont, LineFeedBreaksLinesUnlessSingleLine) {
   StubTextPlatform platform;
   auto font = StubFont(platform);
