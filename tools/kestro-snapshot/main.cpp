@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kestro-snapshot: %s\n", error.c_str());
     return 1;
   }
-  const double level = kestro.MeterLevel();
+  const double level = editor->ControlAt(kestro.MeterControl())->Value();
   std::printf("wrote %s: %dx%d editor after %.1f s of audio; gain-reduction meter at %.1f %% of its scale\n",
               output.c_str(), editor->Width(), editor->Height(), static_cast<double>(audio.left.size()) / audio.rate,
               100.0 * std::clamp(level, 0.0, 1.0));
