@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render
+cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render kestro-snapshot
 
 tools=build/release/tools
 # What a host sees of the plug-in, and a quick run of the compressor itself.
@@ -20,12 +20,14 @@ mkdir -p "$out"
 # threshold, ratio position 2 (3:1), attack position 2 (0.45 ms), release
 # position 3 (250 ms), 6 dB make-up, fully wet.
 makeup=6
+settings=(--param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release=3
+  --param Output="$makeup" --param Mix=100)
 "$tools/kestro-demo-signal" "$out/input.wav"
-"$tools/kestro-render" \
-  --param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release=3 \
-  --param Output="$makeup" --param Mix=100 \
+"$tools/kestro-render" "${settings[@]}" \
   --envelope "$out/levels.csv" \
   "$out/input.wav" "$out/output.wav"
+# The editor as it looks at the end of the demo, meter deflected.
+"$tools/kestro-snapshot" "${settings[@]}" --input "$out/input.wav" "$out/editor.png"
 /usr/bin/python3 tools/plot-levels/plot_levels.py "$out/levels.csv" "$out/levels.png" \
   --makeup "$makeup" \
   --title "KESTRO on the built-in demo: input and output level" \
@@ -38,3 +40,4 @@ echo "  input.wav    the demo signal (11 s, stereo, 44.1 kHz)"
 echo "  output.wav   the same through KESTRO"
 echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
+echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
