@@ -26,8 +26,9 @@
 namespace kestro {
 namespace {
 
-// Filter outputs this small (or not finite) are stored as 0: keeps the
-// recursion out of denormals and lets a NaN or infinity die out.
+// Filter outputs this small are stored as 0: keeps the recursion out of
+// denormals. (The rule flushes non-finite outputs too, but the kernel never
+// makes any; see KeepMask.)
 constexpr double kFlushLevel = 0x1p-54;
 
 // Shaper: the table is indexed by |x| times this single-precision scale.
@@ -84,7 +85,6 @@ struct TwoLanes {
   static V And(V a, V b) { return _mm_and_pd(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_pd(a, b); }
   static V GreaterEqual(V a, V b) { return _mm_cmpge_pd(a, b); }
-  static V Less(V a, V b) { return _mm_cmplt_pd(a, b); }
 };
 
 #if defined(__AVX__)
@@ -98,23 +98,18 @@ struct FourLanes {
   static V And(V a, V b) { return _mm256_and_pd(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_pd(a, b); }
   static V GreaterEqual(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GE_OS); }
-  static V Less(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OS); }
 };
 #endif
 
-// Lane-wise mask of the outputs that are kept: 2^-54 <= |y| < infinity.
-// Everything else (tiny, infinite, NaN) is stored as +0. The decimation
-// filter only ever sees shaper outputs (|s| < 1) and is stable, so its sums
-// are always finite and the test against infinity can be left out there.
-template <class L, bool kMayBeNonFinite>
+// Lane-wise mask of the outputs that are kept: |y| >= 2^-54; smaller ones
+// are stored as +0. The test against infinity and NaN is left out: no sum
+// can be non-finite, since the input is limited to 1e6 (SanitiseInput),
+// both filters are stable with unity gain at 0 Hz, and the decimation
+// filter only ever sees shaper outputs (|s| < 1).
+template <class L>
 KESTRO_ALWAYS_INLINE typename L::V KeepMask(typename L::V y) {
   const typename L::V magnitude = L::AndNot(L::Set1(-0.0), y);
-  const typename L::V large = L::GreaterEqual(magnitude, L::Set1(kFlushLevel));  // false for NaN
-  if constexpr (kMayBeNonFinite) {
-    return L::And(large, L::Less(magnitude, L::Set1(HUGE_VAL)));
-  } else {
-    return large;
-  }
+  return L::GreaterEqual(magnitude, L::Set1(kFlushLevel));
 }
 
 // The shaper on both lanes, without branches. Clamping u to 199 before
@@ -145,7 +140,7 @@ KESTRO_ALWAYS_INLINE __m128d ShapePair(__m128d x) {
 // outputs before step kFirst, newest first, starting at this run's lanes.
 // Everything is addressed by compile-time indices, so "h_k at step m"
 // resolves to one of them without any shifting.
-template <class L, int kSteps, int kFirst, bool kMayBeNonFinite, int kLane = 0>
+template <class L, int kSteps, int kFirst, int kLane = 0>
 struct FilterRun {
   using V = typename L::V;
   const double* stored;  // rows kRow doubles apart
@@ -188,7 +183,7 @@ struct FilterRun {
     }
     ((y = L::Add(y, L::Mul(Coefficient(c, K + 2), History<J, K + 2>()))), ...);
     sum[J] = y;
-    keep[J] = KeepMask<L, kMayBeNonFinite>(y);
+    keep[J] = KeepMask<L>(y);
     out[J] = L::And(y, keep[J]);
   }
 
@@ -282,8 +277,8 @@ struct PairRun : SampleStart<F> {
   using SampleStart<F>::carriedShaped;
 
   __m128d x;
-  FilterRun<TwoLanes, F, 0, true, ColourKernelState::kInterpolationLanes> interpolation;
-  FilterRun<TwoLanes, F, 0, false, ColourKernelState::kDecimationLanes> decimation;
+  FilterRun<TwoLanes, F, 0, ColourKernelState::kInterpolationLanes> interpolation;
+  FilterRun<TwoLanes, F, 0, ColourKernelState::kDecimationLanes> decimation;
   __m128d shaped[F];
 
   template <int M>
@@ -339,7 +334,7 @@ struct QuadRun : SampleStart<F> {
   using SampleStart<F>::carriedShaped;
 
   __m128d x;
-  FilterRun<FourLanes, F, 0, true> filters;
+  FilterRun<FourLanes, F, 0> filters;
   __m128d shaped[F];
 
   template <int M>
@@ -380,9 +375,9 @@ struct QuadRun : SampleStart<F> {
 #endif
 
 // Inputs beyond this (or not finite) are damaged audio, not signal. The
-// filters are linear, so a run of them drives the histories towards overflow,
-// where the flush of infinities keeps the recursion from ever settling again;
-// limited this way they stay far from it and decay as usual.
+// filters are linear, so a run of them would drive the histories towards
+// overflow; limited this way they stay far from it, decay as usual, and
+// never hold anything but finite numbers.
 constexpr double kInputLimit = 1e6;
 
 KESTRO_ALWAYS_INLINE double SanitiseInput(double x) {
