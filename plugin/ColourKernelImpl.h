@@ -143,7 +143,7 @@ KESTRO_ALWAYS_INLINE __m128d ShapePair(__m128d x) {
 template <class L, int kSteps, int kFirst, int kLane = 0>
 struct FilterRun {
   using V = typename L::V;
-  const double* stored;  // rows kRow doubles apart
+  double* stored;  // rows kRow doubles apart
   V out[kSteps];   // flushed outputs: the history
   V sum[kSteps];   // the same before the flush
   V keep[kSteps];  // their keep masks
@@ -207,7 +207,7 @@ struct FilterRun {
   KESTRO_ALWAYS_INLINE void StoreHistory(std::integer_sequence<int, K...>) const {
     // Read everything before writing: the history feeds itself.
     const V newest[] = {Newest<K>()...};
-    ((L::Store(const_cast<double*>(stored) + K * kRow, newest[K])), ...);
+    ((L::Store(stored + K * kRow, newest[K])), ...);
   }
   KESTRO_ALWAYS_INLINE void StoreHistory() const {
     StoreHistory(std::make_integer_sequence<int, ColourStage::kOrder>());
