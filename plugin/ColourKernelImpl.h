@@ -2,9 +2,10 @@
 
 // The colour stage's SIMD kernel. This header is compiled twice: into the
 // stage itself for SSE2, which every x86-64 processor has, and into a unit
-// built for AVX, whose three-operand instructions do the same arithmetic
-// in fewer instructions. Everything here has internal linkage so that the
-// two compilations can never be mixed up at link time.
+// built for AVX, which runs all four filters in one 256-bit vector and so
+// does the same arithmetic in half the filter instructions. Everything here
+// has internal linkage so that the two compilations can never be mixed up
+// at link time.
 
 #include <array>
 #include <cmath>
@@ -18,12 +19,16 @@
 #error "ColourStage needs SSE2 (every x86-64 target has it)"
 #endif
 #include <emmintrin.h>
+#if defined(__AVX__)
+#include <immintrin.h>
+#endif
 
 namespace kestro {
 namespace {
 
-// Filter outputs this small (or not finite) are stored as 0: keeps the
-// recursion out of denormals and lets a NaN or infinity die out.
+// Filter outputs this small are stored as 0: keeps the recursion out of
+// denormals. (The rule flushes non-finite outputs too, but the kernel never
+// makes any; see KeepMask.)
 constexpr double kFlushLevel = 0x1p-54;
 
 // Shaper: the table is indexed by |x| times this single-precision scale.
@@ -53,7 +58,9 @@ constexpr std::array<double, kShaperTableSize + 1> kGuardedTable = MakeGuardedTa
 #define KESTRO_ALWAYS_INLINE __forceinline
 #endif
 
-using LaneCoefficients = const double (*)[2];
+// Rows of four coefficient lanes (see ColourKernelState).
+using LaneCoefficients = const double (*)[ColourKernelState::kLanes];
+constexpr int kRow = ColourKernelState::kLanes;
 
 // Re-reads the coefficient pointer as an unknown value. Without it the
 // compiler keeps all eleven coefficients in registers for the whole call,
@@ -66,19 +73,43 @@ KESTRO_ALWAYS_INLINE LaneCoefficients Launder(LaneCoefficients c) {
   return c;
 }
 
-// Lane-wise mask of the outputs that are kept: 2^-54 <= |y| < infinity.
-// Everything else (tiny, infinite, NaN) is stored as +0. The decimation
-// filter only ever sees shaper outputs (|s| < 1) and is stable, so its sums
-// are always finite and the test against infinity can be left out there.
-template <bool kMayBeNonFinite>
-KESTRO_ALWAYS_INLINE __m128d KeepMask(__m128d y) {
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), y);
-  const __m128d large = _mm_cmpge_pd(magnitude, _mm_set1_pd(kFlushLevel));  // false for NaN
-  if constexpr (kMayBeNonFinite) {
-    return _mm_and_pd(large, _mm_cmplt_pd(magnitude, _mm_set1_pd(HUGE_VAL)));
-  } else {
-    return large;
-  }
+// The vector operations the filters need, for two lanes (one filter pair)
+// and, in the AVX build, four (both pairs).
+struct TwoLanes {
+  using V = __m128d;
+  static V Load(const double* p) { return _mm_load_pd(p); }
+  static void Store(double* p, V v) { _mm_store_pd(p, v); }
+  static V Set1(double x) { return _mm_set1_pd(x); }
+  static V Add(V a, V b) { return _mm_add_pd(a, b); }
+  static V Mul(V a, V b) { return _mm_mul_pd(a, b); }
+  static V And(V a, V b) { return _mm_and_pd(a, b); }
+  static V AndNot(V a, V b) { return _mm_andnot_pd(a, b); }
+  static V GreaterEqual(V a, V b) { return _mm_cmpge_pd(a, b); }
+};
+
+#if defined(__AVX__)
+struct FourLanes {
+  using V = __m256d;
+  static V Load(const double* p) { return _mm256_load_pd(p); }
+  static void Store(double* p, V v) { _mm256_store_pd(p, v); }
+  static V Set1(double x) { return _mm256_set1_pd(x); }
+  static V Add(V a, V b) { return _mm256_add_pd(a, b); }
+  static V Mul(V a, V b) { return _mm256_mul_pd(a, b); }
+  static V And(V a, V b) { return _mm256_and_pd(a, b); }
+  static V AndNot(V a, V b) { return _mm256_andnot_pd(a, b); }
+  static V GreaterEqual(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GE_OS); }
+};
+#endif
+
+// Lane-wise mask of the outputs that are kept: |y| >= 2^-54; smaller ones
+// are stored as +0. The test against infinity and NaN is left out: no sum
+// can be non-finite, since the input is limited to 1e6 (SanitiseInput),
+// both filters are stable with unity gain at 0 Hz, and the decimation
+// filter only ever sees shaper outputs (|s| < 1).
+template <class L>
+KESTRO_ALWAYS_INLINE typename L::V KeepMask(typename L::V y) {
+  const typename L::V magnitude = L::AndNot(L::Set1(-0.0), y);
+  return L::GreaterEqual(magnitude, L::Set1(kFlushLevel));
 }
 
 // The shaper on both lanes, without branches. Clamping u to 199 before
@@ -104,23 +135,28 @@ KESTRO_ALWAYS_INLINE __m128d ShapePair(__m128d x) {
   return _mm_or_pd(_mm_and_pd(magnitude, indexed), _mm_and_pd(x, signMask));
 }
 
-// One filter's outputs during one call: out[m] is the output of step m
-// (kFirst <= m < kSteps), stored[] the ten outputs before step kFirst,
-// newest first. Everything is addressed by compile-time indices, so "h_k at
-// step m" resolves to one of them without any shifting.
-template <int kSteps, int kFirst, bool kMayBeNonFinite>
+// One run of filters (a pair of lanes, or all four) during one call: out[m]
+// is the output of step m (kFirst <= m < kSteps), stored the rows of the ten
+// outputs before step kFirst, newest first, starting at this run's lanes.
+// Everything is addressed by compile-time indices, so "h_k at step m"
+// resolves to one of them without any shifting.
+template <class L, int kSteps, int kFirst, int kLane = 0>
 struct FilterRun {
-  const double (*stored)[2];
-  __m128d out[kSteps];   // flushed outputs: the history
-  __m128d sum[kSteps];   // the same before the flush
-  __m128d keep[kSteps];  // their keep masks
+  using V = typename L::V;
+  double* stored;  // rows kRow doubles apart
+  V out[kSteps];   // flushed outputs: the history
+  V sum[kSteps];   // the same before the flush
+  V keep[kSteps];  // their keep masks
+
+  KESTRO_ALWAYS_INLINE V Stored(int k) const { return L::Load(stored + k * kRow); }
+  KESTRO_ALWAYS_INLINE static V Coefficient(LaneCoefficients c, int k) { return L::Load(c[k] + kLane); }
 
   template <int J, int K>
-  KESTRO_ALWAYS_INLINE __m128d History() const {
+  KESTRO_ALWAYS_INLINE V History() const {
     if constexpr (J - K >= kFirst) {
       return out[J - K];
     } else {
-      return _mm_load_pd(stored[K - (J - kFirst) - 1]);
+      return Stored(K - (J - kFirst) - 1);
     }
   }
 
@@ -135,42 +171,46 @@ struct FilterRun {
   // A zero's sign only survives into y if every term is zero, and then the
   // flush of y turns it into +0.
   template <int J, bool kHasInput, int... K>
-  KESTRO_ALWAYS_INLINE void Step(LaneCoefficients c, __m128d input, std::integer_sequence<int, K...>) {
-    __m128d y;
+  KESTRO_ALWAYS_INLINE void Step(LaneCoefficients c, V input, std::integer_sequence<int, K...>) {
+    V y;
     if constexpr (J == kFirst) {
-      y = _mm_mul_pd(_mm_load_pd(c[1]), _mm_load_pd(stored[0]));
+      y = L::Mul(Coefficient(c, 1), Stored(0));
     } else {
-      y = _mm_and_pd(_mm_mul_pd(_mm_load_pd(c[1]), sum[J - 1]), keep[J - 1]);
+      y = L::And(L::Mul(Coefficient(c, 1), sum[J - 1]), keep[J - 1]);
     }
     if constexpr (kHasInput) {
-      y = _mm_add_pd(_mm_mul_pd(_mm_load_pd(c[0]), input), y);
+      y = L::Add(L::Mul(Coefficient(c, 0), input), y);
     }
-    ((y = _mm_add_pd(y, _mm_mul_pd(_mm_load_pd(c[K + 2]), History<J, K + 2>()))), ...);
+    ((y = L::Add(y, L::Mul(Coefficient(c, K + 2), History<J, K + 2>()))), ...);
     sum[J] = y;
-    keep[J] = KeepMask<kMayBeNonFinite>(y);
-    out[J] = _mm_and_pd(y, keep[J]);
+    keep[J] = KeepMask<L>(y);
+    out[J] = L::And(y, keep[J]);
   }
 
   template <int J, bool kHasInput>
-  KESTRO_ALWAYS_INLINE void Step(LaneCoefficients c, __m128d input) {
+  KESTRO_ALWAYS_INLINE void Step(LaneCoefficients c, V input) {
     Step<J, kHasInput>(c, input, std::make_integer_sequence<int, ColourStage::kOrder - 1>());
   }
 
   // The ten newest outputs after the call, newest first.
   template <int K>
-  KESTRO_ALWAYS_INLINE __m128d Newest() const {
+  KESTRO_ALWAYS_INLINE V Newest() const {
     if constexpr (kSteps - 1 - K >= kFirst) {
       return out[kSteps - 1 - K];
     } else {
-      return _mm_load_pd(stored[K - (kSteps - kFirst)]);
+      return Stored(K - (kSteps - kFirst));
     }
   }
 
+  // Writes them back in place of the stored rows.
   template <int... K>
-  KESTRO_ALWAYS_INLINE void StoreHistory(double (*history)[2], std::integer_sequence<int, K...>) const {
-    // Read everything before writing: the history may feed itself.
-    const __m128d newest[] = {Newest<K>()...};
-    ((_mm_store_pd(history[K], newest[K])), ...);
+  KESTRO_ALWAYS_INLINE void StoreHistory(std::integer_sequence<int, K...>) const {
+    // Read everything before writing: the history feeds itself.
+    const V newest[] = {Newest<K>()...};
+    ((L::Store(stored + K * kRow, newest[K])), ...);
+  }
+  KESTRO_ALWAYS_INLINE void StoreHistory() const {
+    StoreHistory(std::make_integer_sequence<int, ColourStage::kOrder>());
   }
 };
 
@@ -180,41 +220,75 @@ struct FilterRun {
 // waits for its previous outputs keeps that work from crowding it out of
 // the out-of-order window. The trailing work of a sample's last sub-samples
 // is carried into the next call, so the pipeline never drains between
-// samples.
+// samples. Both kernels keep the same lags, so that they leave the state
+// in the same form.
 constexpr int kShaperLag = 2;
 constexpr int kDecimationLag = 1;
 constexpr int kTrail = kShaperLag + kDecimationLag;
 
-// One input sample at factor F. Iteration m issues the interpolation step
-// of sub-sample m, the shaper for sub-sample m - kShaperLag and the
-// decimation step for sub-sample m - kTrail; negative sub-samples belong to
-// the previous input sample and use the coefficients and gain it was run
-// with.
+// Drive into the shaper: 10^1.5.
+constexpr double kPreGain = 31.622776601683793;
+
+// What one call of either kernel starts from.
 template <int F>
-struct SampleRun {
+struct SampleStart {
   static_assert(F > kTrail, "the colour value (sub-sample 0) must be finished in its own call");
   static_assert((F & (F - 1)) == 0, "F must be a power of two for the exact gain folding below");
 
   LaneCoefficients c;
   LaneCoefficients carriedC;  // for the previous sample's trailing work
-  __m128d x;
   __m128d shaperGain;         // a F
   __m128d carriedShaperGain;  // a F of the previous sample
   const double (*carriedShaped)[2];
-  FilterRun<F, 0, true> interpolation;
-  FilterRun<F, 0, false> decimation;
+
+  explicit SampleStart(ColourKernelState& state) : c(state.coefficients), carriedShaped(state.carriedShaped) {
+    static_assert(kDecimationLag <= ColourKernelState::kCarriedShaped);
+    shaperGain = _mm_set1_pd(kPreGain * F);
+    if (state.carriedFactor == F) {
+      carriedC = state.coefficients;
+      carriedShaperGain = shaperGain;
+    } else {
+      carriedC = state.transitionCoefficients;
+      carriedShaperGain = _mm_set1_pd(kPreGain * state.carriedFactor);
+      state.carriedFactor = F;
+    }
+  }
+
+  // Shaper input a v with v = F y. F is a power of two, so a (F y) and
+  // (a F) y are the same number. Sub-sample M - kShaperLag; negative ones
+  // belong to the previous input sample, whose interpolation outputs are
+  // the newest stored ones.
+  template <int M>
+  KESTRO_ALWAYS_INLINE __m128d Shape(__m128d interpolated) const {
+    return ShapePair(_mm_mul_pd(M >= kShaperLag ? shaperGain : carriedShaperGain, interpolated));
+  }
+};
+
+// One input sample at factor F with the filter pairs in separate 128-bit
+// vectors. Iteration m issues the interpolation step of sub-sample m, the
+// shaper for sub-sample m - kShaperLag and the decimation step for
+// sub-sample m - kTrail; negative sub-samples belong to the previous input
+// sample and use the coefficients and gain it was run with.
+template <int F>
+struct PairRun : SampleStart<F> {
+  using SampleStart<F>::SampleStart;
+  using SampleStart<F>::c;
+  using SampleStart<F>::carriedC;
+  using SampleStart<F>::carriedShaped;
+
+  __m128d x;
+  FilterRun<TwoLanes, F, 0, ColourKernelState::kInterpolationLanes> interpolation;
+  FilterRun<TwoLanes, F, 0, ColourKernelState::kDecimationLanes> decimation;
   __m128d shaped[F];
 
   template <int M>
   KESTRO_ALWAYS_INLINE void Issue() {
     const LaneCoefficients coefficients = Launder(c);
     interpolation.template Step<M, M == 0>(coefficients, x);
-    // Shaper input a v with v = F y. F is a power of two, so a (F y) and
-    // (a F) y are the same number.
     if constexpr (M >= kShaperLag) {
-      shaped[M] = ShapePair(_mm_mul_pd(shaperGain, interpolation.out[M - kShaperLag]));
+      shaped[M] = this->template Shape<M>(interpolation.out[M - kShaperLag]);
     } else {
-      shaped[M] = ShapePair(_mm_mul_pd(carriedShaperGain, _mm_load_pd(interpolation.stored[kShaperLag - 1 - M])));
+      shaped[M] = this->template Shape<M>(interpolation.Stored(kShaperLag - 1 - M));
     }
     if constexpr (M >= kDecimationLag) {
       const LaneCoefficients dc = M >= kTrail ? coefficients : Launder(carriedC);
@@ -228,13 +302,82 @@ struct SampleRun {
   KESTRO_ALWAYS_INLINE void IssueAll(std::integer_sequence<int, M...>) {
     (Issue<M>(), ...);
   }
+
+  KESTRO_ALWAYS_INLINE __m128d Run(ColourKernelState& state, __m128d input) {
+    x = input;
+    interpolation.stored = &state.history[0][ColourKernelState::kInterpolationLanes];
+    decimation.stored = &state.history[0][ColourKernelState::kDecimationLanes];
+    IssueAll(std::make_integer_sequence<int, F>());
+    interpolation.StoreHistory();
+    decimation.StoreHistory();
+    for (int i = 0; i < kDecimationLag; ++i) {
+      _mm_store_pd(state.carriedShaped[i], shaped[F - kDecimationLag + i]);
+    }
+    // The colour value is the decimation output of sub-sample 0.
+    return decimation.out[kTrail];
+  }
 };
 
+#if defined(__AVX__)
+// The same schedule with both filter pairs in one 256-bit vector: step m
+// runs the interpolation lanes for sub-sample m and the decimation lanes
+// for sub-sample m - kTrail, so each filter operation is one instruction
+// instead of two. The interpolation lanes take the input c0 v of their
+// zero-stuffed sub-samples too (c0 * 0: at most the sign of a zero differs,
+// as above), which makes their serial path as long as the decimation
+// filter's, never longer.
+template <int F>
+struct QuadRun : SampleStart<F> {
+  using SampleStart<F>::SampleStart;
+  using SampleStart<F>::c;
+  using SampleStart<F>::carriedC;
+  using SampleStart<F>::carriedShaped;
+
+  __m128d x;
+  FilterRun<FourLanes, F, 0> filters;
+  __m128d shaped[F];
+
+  template <int M>
+  KESTRO_ALWAYS_INLINE void Issue() {
+    __m128d decimationInput;
+    if constexpr (M >= kDecimationLag) {
+      decimationInput = shaped[M - kDecimationLag];
+    } else {
+      decimationInput = _mm_load_pd(carriedShaped[M]);
+    }
+    const __m128d interpolationInput = M == 0 ? x : _mm_setzero_pd();
+    const __m256d input = _mm256_insertf128_pd(_mm256_castpd128_pd256(interpolationInput), decimationInput, 1);
+    // Until kTrail the decimation lanes still work for the previous sample.
+    filters.template Step<M, true>(Launder(M >= kTrail ? c : carriedC), input);
+    if constexpr (M >= kShaperLag) {
+      shaped[M] = this->template Shape<M>(_mm256_castpd256_pd128(filters.out[M - kShaperLag]));
+    } else {
+      shaped[M] = this->template Shape<M>(_mm_load_pd(filters.stored + (kShaperLag - 1 - M) * kRow));
+    }
+  }
+
+  template <int... M>
+  KESTRO_ALWAYS_INLINE void IssueAll(std::integer_sequence<int, M...>) {
+    (Issue<M>(), ...);
+  }
+
+  KESTRO_ALWAYS_INLINE __m128d Run(ColourKernelState& state, __m128d input) {
+    x = input;
+    filters.stored = &state.history[0][0];
+    IssueAll(std::make_integer_sequence<int, F>());
+    filters.StoreHistory();
+    for (int i = 0; i < kDecimationLag; ++i) {
+      _mm_store_pd(state.carriedShaped[i], shaped[F - kDecimationLag + i]);
+    }
+    return _mm256_extractf128_pd(filters.out[kTrail], 1);
+  }
+};
+#endif
 
 // Inputs beyond this (or not finite) are damaged audio, not signal. The
-// filters are linear, so a run of them drives the histories towards overflow,
-// where the flush of infinities keeps the recursion from ever settling again;
-// limited this way they stay far from it and decay as usual.
+// filters are linear, so a run of them would drive the histories towards
+// overflow; limited this way they stay far from it, decay as usual, and
+// never hold anything but finite numbers.
 constexpr double kInputLimit = 1e6;
 
 KESTRO_ALWAYS_INLINE double SanitiseInput(double x) {
@@ -242,38 +385,17 @@ KESTRO_ALWAYS_INLINE double SanitiseInput(double x) {
   return std::isnan(x) ? 0.0 : std::copysign(kInputLimit, x);
 }
 
-// Drive into the shaper: 10^1.5.
-constexpr double kPreGain = 31.622776601683793;
-
 // One input sample per channel through the oversampled stage at factor F.
 template <int F>
 KESTRO_ALWAYS_INLINE void RunColourKernel(ColourKernelState& state, double inLeft, double inRight,
                                           double& colourLeft, double& colourRight) {
-  static_assert(kDecimationLag <= ColourKernelState::kCarriedShaped);
-  SampleRun<F> run;
-  run.c = state.coefficients;
-  run.x = _mm_set_pd(SanitiseInput(inRight), SanitiseInput(inLeft));
-  run.shaperGain = _mm_set1_pd(kPreGain * F);
-  if (state.carriedFactor == F) {
-    run.carriedC = state.coefficients;
-    run.carriedShaperGain = run.shaperGain;
-  } else {
-    run.carriedC = state.carriedCoefficients;
-    run.carriedShaperGain = _mm_set1_pd(kPreGain * state.carriedFactor);
-    state.carriedFactor = F;
-  }
-  run.carriedShaped = state.carriedShaped;
-  run.interpolation.stored = state.interpolationHistory;
-  run.decimation.stored = state.decimationHistory;
-  run.IssueAll(std::make_integer_sequence<int, F>());
-
-  run.interpolation.StoreHistory(state.interpolationHistory, std::make_integer_sequence<int, ColourStage::kOrder>());
-  run.decimation.StoreHistory(state.decimationHistory, std::make_integer_sequence<int, ColourStage::kOrder>());
-  for (int i = 0; i < kDecimationLag; ++i) {
-    _mm_store_pd(state.carriedShaped[i], run.shaped[F - kDecimationLag + i]);
-  }
-  // The colour value is the decimation output of sub-sample 0.
-  const __m128d colour = run.decimation.out[kTrail];
+  const __m128d input = _mm_set_pd(SanitiseInput(inRight), SanitiseInput(inLeft));
+#if defined(__AVX__)
+  QuadRun<F> run(state);
+#else
+  PairRun<F> run(state);
+#endif
+  const __m128d colour = run.Run(state, input);
   colourLeft = _mm_cvtsd_f64(colour);
   colourRight = _mm_cvtsd_f64(_mm_unpackhi_pd(colour, colour));
 }

@@ -89,26 +89,26 @@ void ColourStage::Prepare(int factor) {
   // is already the right one.)
   if (kernel_.carriedFactor == kernel_.factor) {
     for (int k = 0; k <= kOrder; ++k) {
-      kernel_.carriedCoefficients[k][0] = kernel_.coefficients[k][0];
-      kernel_.carriedCoefficients[k][1] = kernel_.coefficients[k][1];
+      kernel_.transitionCoefficients[k][ColourKernelState::kDecimationLanes] = kernel_.coefficients[k][0];
+      kernel_.transitionCoefficients[k][ColourKernelState::kDecimationLanes + 1] = kernel_.coefficients[k][0];
     }
   }
   kernel_.factor = f;
   coefficients_ = DesignAllPole(f);
   for (int k = 0; k <= kOrder; ++k) {
-    kernel_.coefficients[k][0] = coefficients_[k];
-    kernel_.coefficients[k][1] = coefficients_[k];
+    for (int lane = 0; lane < ColourKernelState::kLanes; ++lane) {
+      kernel_.coefficients[k][lane] = coefficients_[k];
+    }
+    kernel_.transitionCoefficients[k][ColourKernelState::kInterpolationLanes] = coefficients_[k];
+    kernel_.transitionCoefficients[k][ColourKernelState::kInterpolationLanes + 1] = coefficients_[k];
   }
 }
 
 void ColourStage::Clear() {
   // Trailing work on cleared histories yields zeros into zero histories: no
   // need to cancel it.
-  for (int k = 0; k < kOrder; ++k) {
-    for (int lane = 0; lane < 2; ++lane) {
-      kernel_.interpolationHistory[k][lane] = 0.0;
-      kernel_.decimationHistory[k][lane] = 0.0;
-    }
+  for (auto& row : kernel_.history) {
+    for (double& h : row) h = 0.0;
   }
   for (auto& shaped : kernel_.carriedShaped) {
     shaped[0] = 0.0;

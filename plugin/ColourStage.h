@@ -10,9 +10,10 @@ namespace kestro {
 // sample and channel, F sub-samples (zero-stuffed) through a 10th-order
 // all-pole interpolation low-pass, a table shaper and a matching decimation
 // low-pass. Left and right share coefficients but never state; they run
-// together in the two lanes of one SSE2 vector, each lane doing exactly the
-// operations of the scalar formula in the same order, so the results are
-// those of the plain scalar computation bit for bit.
+// together in the lanes of one vector (with AVX, the interpolation and the
+// decimation filters of both channels in one 256-bit vector), each lane
+// doing exactly the operations of the scalar formula in the same order, so
+// the results are those of the plain scalar computation bit for bit.
 //
 // Per call the serial interpolation chain sets the pace; the shaper and the
 // decimation filter trail it by a few sub-samples, and the trailing work of
@@ -51,9 +52,9 @@ class ColourStage {
 
   int Factor() const { return kernel_.factor; }
 
-  // The kernel runs in AVX encoding where the processor has it (fewer
-  // instructions, identical results); this keeps it on plain SSE2, for
-  // comparisons.
+  // The kernel runs on 256-bit AVX vectors where the processor has them
+  // (fewer instructions, identical results); this keeps it on plain SSE2,
+  // for comparisons.
   void UseBaselineKernel() { avx_ = false; }
   bool UsesAvx() const { return avx_; }
 

@@ -130,74 +130,71 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     return std::numeric_limits<double>::quiet_NaN();
   };
 
-  // The block runs in short chunks, as a three-stage software pipeline:
-  // while the colour stage and the output run for chunk c, the gain
-  // ballistics and the meter run for chunk c + 1 and the detectors for
-  // chunk c + 2. The colour stage is one long chain of dependent filter
-  // steps that leaves most of the processor idle; the detectors and the
-  // ballistics are chains of their own, and beside it they cost little.
-  // Between the loops the target gains of a whole chunk are estimated at
-  // once (vectorised). Every state takes exactly the values of a
-  // sample-by-sample loop: each stage still sees its samples in order.
+  // The block runs in short chunks, as a two-stage software pipeline:
+  // while the colour stage and the detectors run for chunk c, the gain
+  // ballistics, the meter and the output run for chunk c - 1. The colour
+  // stage is one long chain of dependent filter steps that leaves most of
+  // the processor idle; the detectors and the ballistics are chains of
+  // their own, and beside it they cost little. The colour stage leads, so
+  // it starts at once with every block and only the last chunk's
+  // ballistics trail it. Between the loops the target gains of a whole
+  // chunk are estimated at once (vectorised). Every state takes exactly the
+  // values of a sample-by-sample loop: each stage still sees its samples in
+  // order.
   constexpr int kChunk = 16;  // a multiple of 4 for the estimates
-  double level[2][kChunk] = {};  // by chunk parity; NaN marks damaged input
+  // By chunk parity: the chunk being measured and the one being finished.
+  double level[2][kChunk] = {};  // NaN marks damaged input
   float estimate[2][kChunk];
-  double gain[2][kChunk];
+  double colourL[2][kChunk];
+  double colourR[2][kChunk];
   double g = gainState_;
   double meter = meterLevel_;
   const int chunks = (frames + kChunk - 1) / kChunk;
-  auto countOf = [&](int c) { return c < chunks ? std::min(kChunk, frames - c * kChunk) : 0; };
-  auto detectInto = [&](int c, int i) { level[c & 1][i] = detect(c * kChunk + i); };
-  auto estimateChunk = [&](int c) { gain_.EstimateTargets(level[c & 1], estimate[c & 1], countOf(c)); };
-  // The exact target is only computed where the estimate cannot decide.
-  auto stepGain = [&](int c, int i) {
-    const double l = level[c & 1][i];
-    g = std::isnan(l) ? 1.0 : gain_.StepTowards(g, l, estimate[c & 1][i]);
+  // Ballistics, meter and output of sample i of chunk c. The exact target
+  // is only computed where the estimate cannot decide.
+  auto finish = [&](int c, int i) {
+    const int b = c & 1;
+    const double l = level[b][i];
+    g = std::isnan(l) ? 1.0 : gain_.StepTowards(g, l, estimate[b][i]);
     if (!compressing) g = 1.0;
-    gain[c & 1][i] = g;
     const double m = std::fabs(1.0 - g);
     const double t = m > meter ? m * kMeterRise : m * kMeterFall;
     meter = (meter - t) * meterCoefficient + t;
     if (editor) editor->PushControlValue(meterControl_, meter);
-  };
 
-  for (int i = 0; i < countOf(0); ++i) detectInto(0, i);
-  estimateChunk(0);
-  for (int i = 0; i < kChunk; ++i) {
-    if (i < countOf(1)) detectInto(1, i);
-    if (i < countOf(0)) stepGain(0, i);
-  }
-  estimateChunk(1);
+    const int n = c * kChunk + i;
+    const double dryL = inL[n];
+    const double dryR = inR[n];
+    // The colour goes through the gain but not through the dry path.
+    const double compressedL = (kColourGain * colourL[b][i] + dryL) * g;
+    const double compressedR = (kColourGain * colourR[b][i] + dryR) * g;
+    if (processing) {
+      outL[n] = (compressedL * wet + dryL * dry) * outputGain;
+      outR[n] = (compressedR * wet + dryR * dry) * outputGain;
+    } else {
+      outL[n] = dryL;
+      outR[n] = dryR;
+    }
+  };
   // The colour stage's factor is fixed for the block: dispatch once.
   auto runChunks = [&](auto factor) {
     constexpr int F = decltype(factor)::value;
     for (int c = 0; c < chunks; ++c) {
-      const int count = countOf(c);
-      const int count1 = countOf(c + 1);
-      const int count2 = countOf(c + 2);
-      const double* chunkGain = gain[c & 1];
-      for (int i = 0; i < count; ++i) {
-        if (i < count2) detectInto(c + 2, i);
-        if (i < count1) stepGain(c + 1, i);
-        const int n = c * kChunk + i;
-        const double dryL = inL[n];
-        const double dryR = inR[n];
-        double colourL = 0.0;
-        double colourR = 0.0;
-        colour_.RunAt<F>(dryL, dryR, colourL, colourR);
-        // The colour goes through the gain but not through the dry path.
-        const double compressedL = (kColourGain * colourL + dryL) * chunkGain[i];
-        const double compressedR = (kColourGain * colourR + dryR) * chunkGain[i];
-        if (processing) {
-          outL[n] = (compressedL * wet + dryL * dry) * outputGain;
-          outR[n] = (compressedR * wet + dryR * dry) * outputGain;
-        } else {
-          outL[n] = dryL;
-          outR[n] = dryR;
+      const int b = c & 1;
+      const int count = std::min(kChunk, frames - c * kChunk);
+      const int previous = c > 0 ? kChunk : 0;  // every chunk but the last is full
+      for (int i = 0; i < kChunk; ++i) {
+        if (i < count) {
+          const int n = c * kChunk + i;
+          colour_.RunAt<F>(inL[n], inR[n], colourL[b][i], colourR[b][i]);
+          level[b][i] = detect(n);
         }
+        if (i < previous) finish(c - 1, i);
       }
-      estimateChunk(c + 2);
+      gain_.EstimateTargets(level[b], estimate[b], count);
     }
+    const int last = chunks - 1;
+    for (int i = 0; i < frames - last * kChunk; ++i) finish(last, i);
   };
   if (colour_.Factor() == ColourStage::kFactorHigh) {
     runChunks(std::integral_constant<int, ColourStage::kFactorHigh>());

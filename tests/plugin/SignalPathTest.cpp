@@ -281,13 +281,14 @@ TEST(SignalPath, EqualsAPlainSampleLoopBitForBit) {
     int ratio, attack, release;
     double mixPercent, outputDb;
     int oversample;
+    int block;  // odd sizes, whole chunks, single samples, a long block
   };
   const double ratios[] = {1.5, 2, 3, 4, 5, 10};
   const double knees[] = {20, 15, 12, 9, 6, 1};
   const double attacks[] = {0.00005, 0.00015, 0.00045, 0.0006, 0.0009, 0.00012};
   const double releases[] = {0.15, 0.1, 0.15, 0.25, 0.35, 0.3};
-  for (Case c : {Case{-20, 2, 2, 3, 100, 6, 0}, Case{-40, 5, 0, 1, 60, -3, 1}, Case{-10, 0, 5, 4, 100, 0, 0},
-                 Case{0, 3, 1, 0, 100, 0, 0}}) {
+  for (Case c : {Case{-20, 2, 2, 3, 100, 6, 0, 77}, Case{-40, 5, 0, 1, 60, -3, 1, 16},
+                 Case{-10, 0, 5, 4, 100, 0, 0, 1}, Case{0, 3, 1, 0, 100, 0, 0, 4097}}) {
     KestroHarness k(48000.0);
     k.SetPlain(ParamThreshold, c.threshold);
     k.SetPlain(ParamRatio, c.ratio);
@@ -304,13 +305,13 @@ TEST(SignalPath, EqualsAPlainSampleLoopBitForBit) {
       right[i] *= envelope;
     }
     std::vector<double> outL, outR, refL, refR;
-    k.Process(left, right, outL, outR, 77);
+    k.Process(left, right, outL, outR, c.block);
     ReferencePath ref(48000.0, c.threshold, knees[c.ratio], ratios[c.ratio], attacks[c.attack], releases[c.release],
                       c.mixPercent / 100.0, std::pow(10.0, c.outputDb / 20.0), c.oversample ? 16 : 4);
     ref.Run(left, right, refL, refR);
     for (size_t i = 0; i < left.size(); ++i) {
-      ASSERT_EQ(outL[i], refL[i]) << "threshold " << c.threshold << " sample " << i;
-      ASSERT_EQ(outR[i], refR[i]) << "threshold " << c.threshold << " sample " << i;
+      ASSERT_EQ(outL[i], refL[i]) << "threshold " << c.threshold << " block " << c.block << " sample " << i;
+      ASSERT_EQ(outR[i], refR[i]) << "threshold " << c.threshold << " block " << c.block << " sample " << i;
     }
   }
 }
