@@ -3,6 +3,7 @@
 // to be downloaded. Deterministic: the same bytes on every run.
 //
 //   kestro-demo-signal OUTPUT.wav [seconds]
+//   kestro-demo-signal OUTPUT.f32 [seconds]   raw interleaved 32-bit floats
 #include <sndfile.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -126,6 +128,21 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < total; ++i) {
     interleaved[2 * i] = mix.left[i] * scale;
     interleaved[2 * i + 1] = mix.right[i] * scale;
+  }
+
+  // Raw samples for kestro-render-raw, which has no sound-file library.
+  const std::string name = argv[1];
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".f32") == 0) {
+    std::vector<float> samples(interleaved.begin(), interleaved.end());
+    std::FILE* raw = std::fopen(argv[1], "wb");
+    const bool ok = raw != nullptr && std::fwrite(samples.data(), sizeof(float), samples.size(), raw) == samples.size();
+    if (raw == nullptr || std::fclose(raw) != 0 || !ok) {
+      std::fprintf(stderr, "kestro-demo-signal: cannot write %s\n", argv[1]);
+      std::remove(argv[1]);
+      return 1;
+    }
+    std::printf("wrote %s: %.1f s stereo at %.0f Hz\n", argv[1], seconds, kRate);
+    return 0;
   }
 
   SF_INFO info{};
