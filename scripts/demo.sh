@@ -31,6 +31,12 @@ makeup=6
   --title "KESTRO on the built-in demo: input and output level" \
   --subtitle "Threshold -20 dB, ratio 3:1, attack 0.45 ms, release 250 ms, make-up +${makeup} dB, mix 100 %"
 
+# The Windows bundle, cross-built, zipped as users install it.
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$(nproc)" --target KESTRO
+rm -f out/KESTRO-win64.zip
+(cd build/windows && zip -qr ../../out/KESTRO-win64.zip KESTRO.vst3)
+
 dir=$(cd "$out" && pwd)
 echo
 echo "Demo written to ${dir}:"
@@ -38,3 +44,7 @@ echo "  input.wav    the demo signal (11 s, stereo, 44.1 kHz)"
 echo "  output.wav   the same through KESTRO"
 echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
+echo
+echo "VST3 bundles:"
+echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"
+echo "  Windows: $(pwd)/out/KESTRO-win64.zip (KESTRO.vst3/ inside; built in $(pwd)/build/windows/KESTRO.vst3)"
