@@ -1,10 +1,12 @@
 // kestro-render-raw: renders raw samples through a VST3 module, offline, as a
-// host would. Input and output are interleaved stereo 32-bit floats (little
-// endian, no header), so it needs no sound-file library and builds for every
-// platform; the Windows and Linux builds of the module are compared with it.
+// host would. The input is interleaved stereo 32-bit floats (little endian, no
+// header); the output is the same in the processing precision (32-bit floats,
+// or 64-bit with --precision 64, so that nothing is rounded away). It needs no
+// sound-file library and builds for every platform; the Windows and Linux
+// builds of the module are compared with it.
 //
 //   kestro-render-raw --module BUNDLE [--param KEY=VALUE]... [--rate HZ]
-//                     [--block N] [--precision 32|64] IN.f32 OUT.f32
+//                     [--block N] [--precision 32|64] IN.f32 OUT
 #include "tools/host/PluginInstance.h"
 #include "tools/host/Vst3Module.h"
 #include "tools/kestro-render/ParameterLookup.h"
@@ -68,7 +70,7 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
   }
   if (files.size() != 2 || options.module.empty()) {
     error = "usage: kestro-render-raw --module BUNDLE [--param KEY=VALUE]... [--rate HZ] [--block N] "
-            "[--precision 32|64] IN.f32 OUT.f32";
+            "[--precision 32|64] IN.f32 OUT";
     return false;
   }
   if (options.rate < 1000.0 || options.rate > 768000.0 || options.block < 1 || options.block > 65536 ||
@@ -100,7 +102,7 @@ bool ReadSamples(const std::string& path, std::vector<float>& samples, std::stri
 }
 
 template <typename Sample>
-bool Render(PluginInstance& instance, const std::vector<float>& in, std::vector<float>& out, int block,
+bool Render(PluginInstance& instance, const std::vector<float>& in, std::vector<Sample>& out, int block,
             std::string& error) {
   const size_t frames = in.size() / kChannels;
   const auto blockSize = static_cast<size_t>(block);
@@ -120,8 +122,25 @@ bool Render(PluginInstance& instance, const std::vector<float>& in, std::vector<
       return false;
     }
     for (size_t i = 0; i < n; ++i) {
-      for (size_t c = 0; c < kChannels; ++c) out[(start + i) * kChannels + c] = static_cast<float>(result[c][i]);
+      for (size_t c = 0; c < kChannels; ++c) out[(start + i) * kChannels + c] = result[c][i];
     }
+  }
+  return true;
+}
+
+template <typename Sample>
+bool RenderAndWrite(PluginInstance& instance, const std::vector<float>& input, const Options& options,
+                    std::string& error) {
+  std::vector<Sample> output;
+  const bool rendered = Render<Sample>(instance, input, output, options.block, error);
+  instance.Stop();
+  if (!rendered) return false;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(options.output.c_str(), "wb"), std::fclose);
+  const bool written = file && std::fwrite(output.data(), sizeof(Sample), output.size(), file.get()) == output.size();
+  if (!written || std::fclose(file.release()) != 0) {
+    std::remove(options.output.c_str());
+    error = "cannot write " + options.output;
+    return false;
   }
   return true;
 }
@@ -156,19 +175,9 @@ int Run(const Options& options) {
     instance->Changes().Add(setting.id, setting.normalized);
   }
 
-  std::vector<float> output;
-  const bool rendered = options.precision == 64 ? Render<double>(*instance, input, output, options.block, error)
-                                                : Render<float>(*instance, input, output, options.block, error);
-  instance->Stop();
-  if (!rendered) return Fail(error);
-
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(options.output.c_str(), "wb"), std::fclose);
-  if (!file || std::fwrite(output.data(), sizeof(float), output.size(), file.get()) != output.size() ||
-      std::fclose(file.release()) != 0) {
-    std::remove(options.output.c_str());
-    return Fail("cannot write " + options.output);
-  }
-  return 0;
+  const bool ok = options.precision == 64 ? RenderAndWrite<double>(*instance, input, options, error)
+                                          : RenderAndWrite<float>(*instance, input, options, error);
+  return ok ? 0 : Fail(error);
 }
 
 }  // namespace

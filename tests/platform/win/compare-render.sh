@@ -2,7 +2,8 @@
 # compare-render.sh WINE_RUN WINDOWS_BUILD LINUX_BUILD WORK: renders the
 # built-in demo through the Windows module (under Wine) and through the
 # Linux module with the same host program, settings and block size, in both
-# sample precisions, and requires the outputs to be identical.
+# sample precisions (each written in its own precision), and requires the
+# outputs to be identical.
 set -euo pipefail
 wine_run=$1
 windows=$2
@@ -23,6 +24,7 @@ mkdir -p "$work"
 settings=(
   "--param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release=3 --param Output=6 --param Mix=100"
   "--param Threshold=-30 --param Ratio=5 --param Attack=0 --param Release=5 --param Oversample=1 --param Mix=70"
+  "--rate 48000 --param Threshold=-12.5 --param Ratio=4 --param Attack=4 --param Release=1 --param Sidechain=0.7 --param Output=-3.3"
 )
 status=0
 for precision in 32 64; do
@@ -30,17 +32,18 @@ for precision in 32 64; do
     name="p${precision}-s${i}"
     # shellcheck disable=SC2086
     "$linux/tools/kestro-render-raw" --module "$linux/KESTRO.vst3" --precision "$precision" ${settings[$i]} \
-      "$work/demo.f32" "$work/$name-linux.f32"
+      "$work/demo.f32" "$work/$name-linux.raw"
     # shellcheck disable=SC2086
     "$wine_run" "$windows/tools/kestro-render-raw.exe" --module "$windows/KESTRO.vst3" --precision "$precision" \
-      ${settings[$i]} "$work/demo.f32" "$work/$name-windows.f32"
-    if cmp -s "$work/$name-linux.f32" "$work/$name-windows.f32"; then
-      echo "$name: identical ($(stat -c %s "$work/$name-linux.f32") bytes)"
+      ${settings[$i]} "$work/demo.f32" "$work/$name-windows.raw"
+    if cmp -s "$work/$name-linux.raw" "$work/$name-windows.raw"; then
+      echo "$name: identical ($(stat -c %s "$work/$name-linux.raw") bytes)"
     else
       status=1
-      python3 - "$work/$name-linux.f32" "$work/$name-windows.f32" "$name" <<'PY'
+      python3 - "$work/$name-linux.raw" "$work/$name-windows.raw" "$name" "$precision" <<'PY'
 import array, sys
-a, b = array.array('f'), array.array('f')
+kind = 'd' if sys.argv[4] == '64' else 'f'
+a, b = array.array(kind), array.array(kind)
 a.frombytes(open(sys.argv[1], 'rb').read())
 b.frombytes(open(sys.argv[2], 'rb').read())
 if len(a) != len(b):
