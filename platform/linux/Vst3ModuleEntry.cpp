@@ -3,9 +3,9 @@
 #include "pluginterfaces/base/fplatform.h"
 #include "vst3/Vst3ModuleInfo.h"
 
-// Linux hosts call ModuleExit and dlclose only after releasing the module's
-// objects, and the sanitizer builds unload and reload the module on purpose
-// to check its exit; nothing is pinned here.
+// Not pinned on Linux: the sanitizer builds unload and reload the module on
+// purpose to check its exit. A Linux host that calls dlclose while it holds
+// the module's objects is not guarded against.
 void kestro::KeepModuleLoaded() {}
 
 extern "C" {
