@@ -9,6 +9,7 @@ packages=(
   juce-modules-source-data
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev
+  libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev xvfb
   python3 python3-cairo
 )
 
