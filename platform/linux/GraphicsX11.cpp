@@ -261,6 +261,7 @@ void GraphicsX11::Tick() {
   DrawExposed();
   PixelRect dirty;
   if (CollectDirtyRect(dirty)) DrawRegion(dirty);
+  if (connection_ == nullptr) return;
   xcb_flush(connection_);
   if (xcb_connection_has_error(connection_) != 0) Teardown(false, true);
 }
@@ -388,6 +389,7 @@ void GraphicsX11::HandleKey(const xcb_key_press_event_t& event, bool press) {
 }
 
 void GraphicsX11::PassKeyOn(const xcb_key_press_event_t& event) {
+  if (connection_ == nullptr) return;  // the control's key closed the window
   // The host's top-level window: the ancestor whose parent is the root.
   xcb_window_t top = 0;
   xcb_window_t at = parent_;
