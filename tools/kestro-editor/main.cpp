@@ -16,6 +16,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PollRunLoop.h"
+#include "tools/host/RunLoopFrame.h"
 #include "tools/host/Vst3Module.h"
 #include "tools/kestro-render/DefaultModule.h"
 #include "tools/kestro-snapshot/PngFile.h"
@@ -36,26 +37,6 @@ void Usage() {
       "closed, or for S seconds. --screenshot writes what the window showed\n"
       "when it closes (give --seconds with it to take one unattended).");
 }
-
-// The host frame: offers the run loop, refuses size changes.
-class Frame : public IPlugFrame {
- public:
-  explicit Frame(kestro::PollRunLoop& loop) : loop_(loop) {}
-  tresult PLUGIN_API resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
-  tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
-    if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid)) {
-      *obj = static_cast<Linux::IRunLoop*>(&loop_);
-      return kResultOk;
-    }
-    *obj = nullptr;
-    return kNoInterface;
-  }
-  uint32 PLUGIN_API addRef() override { return 1; }
-  uint32 PLUGIN_API release() override { return 1; }
-
- private:
-  kestro::PollRunLoop& loop_;
-};
 
 // The tool's own window: a top-level the window manager can close.
 class HostWindow : public Linux::IEventHandler {
@@ -214,7 +195,7 @@ int main(int argc, char** argv) {
     return Fail(error);
   }
   loop.registerEventHandler(&window, window.Fd());
-  Frame frame(loop);
+  kestro::RunLoopFrame frame(&loop);
   view->setFrame(&frame);
   if (view->attached(reinterpret_cast<void*>(static_cast<uintptr_t>(window.Id())), kPlatformTypeX11EmbedWindowID) !=
       kResultOk) {

@@ -9,6 +9,7 @@
 #include "pluginterfaces/gui/iplugview.h"
 #include "tests/platform/linux/TestDisplay.h"
 #include "tools/host/PollRunLoop.h"
+#include "tools/host/RunLoopFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -19,26 +20,6 @@ namespace kestro::test {
 namespace {
 
 using namespace Steinberg;
-
-// A host frame; it offers the run loop when it has one.
-class Frame : public IPlugFrame {
- public:
-  explicit Frame(PollRunLoop* loop) : loop_(loop) {}
-  tresult PLUGIN_API resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
-  tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
-    if (loop_ != nullptr && FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid)) {
-      *obj = static_cast<Linux::IRunLoop*>(loop_);
-      return kResultOk;
-    }
-    *obj = nullptr;
-    return kNoInterface;
-  }
-  uint32 PLUGIN_API addRef() override { return 1; }
-  uint32 PLUGIN_API release() override { return 1; }
-
- private:
-  PollRunLoop* loop_;
-};
 
 constexpr int kParentX = 20, kParentY = 40;
 
@@ -65,7 +46,7 @@ struct X11Editor : ::testing::Test {
 };
 
 TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
-  Frame frame(&loop);
+  RunLoopFrame frame(&loop);
   ASSERT_EQ(view->setFrame(&frame), kResultOk);
   EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultOk);
   EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
@@ -129,7 +110,7 @@ TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
 }
 
 TEST_F(X11Editor, AttachIsRefusedWithoutTheHostsRunLoop) {
-  Frame noLoop(nullptr);
+  RunLoopFrame noLoop(nullptr);
   for (IPlugFrame* frame : {static_cast<IPlugFrame*>(nullptr), static_cast<IPlugFrame*>(&noLoop)}) {
     view->setFrame(frame);
     EXPECT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultFalse);
@@ -137,7 +118,7 @@ TEST_F(X11Editor, AttachIsRefusedWithoutTheHostsRunLoop) {
     EXPECT_TRUE(display.Children(parent).empty());
   }
   // With the loop it works, and releasing the attached view cleans up too.
-  Frame frame(&loop);
+  RunLoopFrame frame(&loop);
   view->setFrame(&frame);
   EXPECT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk);
   EXPECT_EQ(view->release(), 0u);
