@@ -8,6 +8,7 @@
 #include "graphics/ArgbColor.h"
 #include "graphics/BlendSpec.h"
 #include "graphics/Control.h"
+#include "graphics/HostRunLoop.h"
 #include "graphics/MouseModifiers.h"
 #include "graphics/PixelRect.h"
 #include "graphics/PopupMenuModel.h"
@@ -67,6 +68,10 @@ class GraphicsCore : public IEditor {
   // platform type ("HWND", "X11EmbedWindowID"...). The core has no window.
   virtual bool SupportsWindowType(const char* /*type*/) const { return false; }
   virtual void* OpenEditorWindow(void* parent);
+  // The host's event loop for windows that need one (X11); set by the view
+  // before OpenEditorWindow and cleared after CloseEditorWindow. Not owned.
+  void SetHostRunLoop(HostRunLoop* loop) { hostRunLoop_ = loop; }
+  HostRunLoop* HostLoop() const { return hostRunLoop_; }
   virtual void CloseEditorWindow() {}
   virtual void* WindowHandle() const { return nullptr; }
   virtual bool ClipboardText(std::string& text) {
@@ -158,6 +163,7 @@ class GraphicsCore : public IEditor {
   bool handleMouseOver_ = false;
   bool strictDrawing_ = true;
   std::unique_ptr<Control> keyCatcher_;
+  HostRunLoop* hostRunLoop_ = nullptr;
 };
 
 }  // namespace kestro

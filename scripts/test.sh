@@ -8,6 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# The editor window's tests run on a private X server.
+source scripts/start-xvfb.sh
+kestro_start_xvfb
 
 jobs=$(nproc)
 passed=0

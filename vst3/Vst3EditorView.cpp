@@ -1,6 +1,7 @@
 #include "vst3/Vst3EditorView.h"
 
 #include "graphics/GraphicsCore.h"
+#include "vst3/FrameRunLoop.h"
 #include "vst3/Vst3Plugin.h"
 
 namespace kestro {
@@ -30,7 +31,15 @@ tresult PLUGIN_API Vst3EditorView::attached(void* parent, FIDString type) {
   if (editor == nullptr || type == nullptr || !editor->SupportsWindowType(type)) return kResultFalse;
   // One editor, one window: a second view cannot show it at the same time.
   if (attached_ || editor->IsWindowOpen()) return kResultFalse;
-  if (editor->OpenEditorWindow(parent) == nullptr) return kResultFalse;
+  // An X11 window has no system event loop to live on: the host lends its
+  // own through the frame. Windows that need none ignore it.
+  runLoop_ = FrameRunLoop(plugFrame);
+  editor->SetHostRunLoop(runLoop_.get());
+  if (editor->OpenEditorWindow(parent) == nullptr) {
+    editor->SetHostRunLoop(nullptr);
+    runLoop_.reset();
+    return kResultFalse;
+  }
   attached_ = true;
   plugin_->EditorOpened();
   return kResultOk;
@@ -42,7 +51,9 @@ void Vst3EditorView::Detach() {
   if (GraphicsCore* editor = Editor()) {
     plugin_->EditorClosed();
     editor->CloseEditorWindow();
+    editor->SetHostRunLoop(nullptr);
   }
+  runLoop_.reset();
 }
 
 tresult PLUGIN_API Vst3EditorView::removed() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "public.sdk/source/common/pluginview.h"
+#include "graphics/HostRunLoop.h"
 
 namespace kestro {
 
@@ -33,6 +36,8 @@ class Vst3EditorView : public Steinberg::CPluginView {
   void Detach();
 
   Vst3Plugin* plugin_;
+  // The frame's run loop while attached, for windows the host must drive.
+  std::unique_ptr<HostRunLoop> runLoop_;
   bool expectingResize_ = false;
   bool attached_ = false;
 };

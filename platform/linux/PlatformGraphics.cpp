@@ -1,13 +1,12 @@
-// The editor model this platform's hosts get. The window layer comes later;
-// until then the editor draws into its bitmap without a window.
+// The editor model Linux hosts get: the editor in an X11 child window.
 #include "graphics/PlatformGraphics.h"
 
-#include "graphics/HeadlessGraphics.h"
+#include "platform/linux/GraphicsX11.h"
 
 namespace kestro {
 
 std::unique_ptr<GraphicsCore> CreatePlatformGraphics(PluginCore* plugin, int width, int height, int frameRate) {
-  return std::make_unique<HeadlessGraphics>(plugin, width, height, frameRate);
+  return std::make_unique<GraphicsX11>(plugin, width, height, frameRate);
 }
 
 }  // namespace kestro

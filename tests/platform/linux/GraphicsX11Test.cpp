@@ -1,0 +1,304 @@
+// The editor's X11 window on a real server (the test script's Xvfb): it is
+// embedded in the host's window and driven by the host's loop, shows the
+// drawing bitmap, turns pointer and key input into the editor's entries,
+// and leaves nothing behind however it is closed.
+#include <poll.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestDisplay.h"
+#include "graphics/BitmapControl.h"
+#include "graphics/raster/MemBitmap.h"
+#include "platform/linux/GraphicsX11.h"
+#include "tests/graphics/EditorTestSupport.h"
+
+namespace kestro::test {
+namespace {
+
+// A host loop the test steps by hand.
+class StepLoop : public HostRunLoop {
+ public:
+  bool WatchFile(int fd, Client* client) override {
+    files.push_back({fd, client});
+    return true;
+  }
+  bool StartTimer(int periodMs, Client* client) override {
+    timers.push_back({periodMs, client});
+    return !refuseTimers;
+  }
+  void Forget(Client* client) override {
+    std::erase_if(files, [&](const auto& f) { return f.second == client; });
+    std::erase_if(timers, [&](const auto& t) { return t.second == client; });
+  }
+  // Waits a little for the connection and hands its events over.
+  void Dispatch() {
+    std::vector<pollfd> fds;
+    for (const auto& f : files) fds.push_back({f.first, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), 20) <= 0) return;
+    auto ready = files;
+    for (const auto& f : ready) f.second->OnFileReady(f.first);
+  }
+  void Tick() {
+    auto ticking = timers;
+    for (const auto& t : ticking) t.second->OnTimer();
+  }
+  std::vector<std::pair<int, Client*>> files;
+  std::vector<std::pair<int, Client*>> timers;
+  bool refuseTimers = false;
+};
+
+// Logs the input it gets and draws nothing.
+class InputLog : public Control {
+ public:
+  InputLog(PluginCore* plugin, PixelRect rect, int param, std::vector<std::string>& log)
+      : Control(plugin, rect, param), log_(log) {}
+  void HandleMouseDown(int x, int y, const MouseModifiers& m) override { Log("down", x, y, m); }
+  void HandleMouseUp(int x, int y, const MouseModifiers& m) override { Log("up", x, y, m); }
+  void HandleMouseDrag(int x, int y, int, int, const MouseModifiers& m) override { Log("drag", x, y, m); }
+  void HandleDoubleClick(int x, int y, const MouseModifiers& m) override { Log("double", x, y, m); }
+  void HandleWheel(int x, int y, const MouseModifiers&, int steps) override {
+    log_.push_back("wheel " + std::to_string(steps) + " at " + Where(x, y));
+  }
+  bool HandleKeyDown(int x, int y, int key) override {
+    log_.push_back("key " + std::to_string(key) + " at " + Where(x, y));
+    return true;
+  }
+  bool Draw(GraphicsCore&) override { return true; }
+
+ private:
+  static std::string Where(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+  void Log(const char* what, int x, int y, const MouseModifiers& m) {
+    log_.push_back(std::string(what) + " " + Where(x, y) + (m.left ? " L" : "") + (m.right ? " R" : ""));
+  }
+  std::vector<std::string>& log_;
+};
+
+constexpr int kWidth = 300, kHeight = 120;
+constexpr int kParentX = 40, kParentY = 30;
+const PixelRect kLogRect{100, 40, 160, 100};
+
+class X11Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KESTRO_NEED_DISPLAY(display);
+    parent = display.TopLevel(kParentX, kParentY, 400, 200);
+    // A background with a different colour in every pixel, under the logger.
+    picture = std::make_unique<MemBitmap>();
+    picture->Resize(kWidth, kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) picture->Row(y)[x] = MakePackedPixel(255, x & 0xff, y * 2, (x >> 8) * 64 + 7);
+    }
+    editor = std::make_unique<GraphicsX11>(&host, kWidth, kHeight, 25);
+    editor->AddControl(std::make_unique<BitmapControl>(&host, 0, 0, -1, BitmapStrip::FromBitmap(picture.get(), 1), 1));
+    editor->AddControl(std::make_unique<InputLog>(&host, kLogRect, 0, log));
+    editor->PrepareDrawing();
+    editor->SetHostRunLoop(&loop);
+  }
+
+  xcb_window_t Open() {
+    void* handle = editor->OpenEditorWindow(reinterpret_cast<void*>(static_cast<uintptr_t>(parent)));
+    const auto window = static_cast<xcb_window_t>(reinterpret_cast<uintptr_t>(handle));
+    EXPECT_TRUE(PumpUntil([&] { loop.Dispatch(); }, [&] { return display.Viewable(window); }));
+    return window;
+  }
+  // Lets the editor read what the server sent it, until the log has n lines.
+  bool Logged(size_t n) {
+    return PumpUntil([&] { loop.Dispatch(); }, [&] { return log.size() >= n; });
+  }
+  // Root position of an editor pixel.
+  void Point(int x, int y) { display.MoveTo(kParentX + x, kParentY + y); }
+
+  TestDisplay display;
+  xcb_window_t parent = 0;
+  EditorHost host;
+  std::unique_ptr<MemBitmap> picture;
+  std::vector<std::string> log;
+  StepLoop loop;
+  std::unique_ptr<GraphicsX11> editor;
+};
+
+TEST_F(X11Window, IsAChildOfTheHostWindowDrivenByTheHostLoopUntilClosed) {
+  for (const char* type : {"HWND", "X11EmbedWindowId", "", "NSView"}) EXPECT_FALSE(editor->SupportsWindowType(type));
+  EXPECT_FALSE(editor->SupportsWindowType(nullptr));
+  EXPECT_TRUE(editor->SupportsWindowType("X11EmbedWindowID"));
+
+  const xcb_window_t window = Open();
+  ASSERT_NE(window, 0u);
+  EXPECT_TRUE(editor->IsWindowOpen());
+  EXPECT_EQ(display.Children(parent), std::vector<xcb_window_t>{window});
+  EXPECT_EQ(display.Geometry(window), (std::vector<int>{0, 0, kWidth, kHeight}));
+  ASSERT_EQ(loop.files.size(), 1u);
+  ASSERT_EQ(loop.timers.size(), 1u);
+  EXPECT_EQ(loop.timers[0].first, 40) << "25 frames per second";
+
+  editor->CloseEditorWindow();
+  display.Sync();
+  EXPECT_TRUE(display.Children(parent).empty());
+  EXPECT_TRUE(loop.files.empty() && loop.timers.empty());
+  EXPECT_EQ(editor->WindowHandle(), nullptr);
+  editor->CloseEditorWindow();  // twice is harmless
+
+  // The editor lives on and opens again.
+  EXPECT_NE(Open(), 0u);
+  EXPECT_EQ(display.Children(parent).size(), 1u);
+}
+
+TEST_F(X11Window, RefusesToOpenWithoutAParentOrAHostLoop) {
+  const struct {
+    const char* what;
+    uintptr_t parent;
+    bool loop;
+    bool timerRefused;
+  } cases[] = {
+      {"no host loop", parent, false, false},
+      {"no parent", 0, true, false},
+      {"a parent that does not exist", 0x7ffffff0, true, false},
+      {"the host refuses the timer", parent, true, true},
+  };
+  for (const auto& c : cases) {
+    loop.refuseTimers = c.timerRefused;
+    editor->SetHostRunLoop(c.loop ? &loop : nullptr);
+    EXPECT_EQ(editor->OpenEditorWindow(reinterpret_cast<void*>(c.parent)), nullptr) << c.what;
+    EXPECT_EQ(editor->WindowHandle(), nullptr) << c.what;
+    EXPECT_TRUE(loop.files.empty() && loop.timers.empty()) << c.what;
+    display.Sync();
+    EXPECT_TRUE(display.Children(parent).empty()) << c.what;
+  }
+}
+
+TEST_F(X11Window, OpeningAgainKeepsOneWindowAtTheOldPlace) {
+  const xcb_window_t first = Open();
+  const uint32_t place[] = {7, 9};
+  xcb_configure_window(display.Connection(), first, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+  display.Sync();
+  const xcb_window_t second = Open();
+  ASSERT_NE(second, 0u);
+  EXPECT_EQ(display.Children(parent), std::vector<xcb_window_t>{second});
+  EXPECT_EQ(display.Geometry(second), (std::vector<int>{7, 9, kWidth, kHeight}));
+  EXPECT_EQ(loop.files.size(), 1u);
+  EXPECT_EQ(loop.timers.size(), 1u);
+}
+
+TEST_F(X11Window, TheTimerShowsTheDrawingBitmap) {
+  const xcb_window_t window = Open();
+  loop.Tick();
+  display.Sync();
+  PixelRect dirty;
+  EXPECT_FALSE(editor->CollectDirtyRect(dirty)) << "the tick drew everything";
+  const std::vector<uint32_t> shown = display.Pixels(window, 0, 0, kWidth, kHeight);
+  ASSERT_EQ(shown.size(), static_cast<size_t>(kWidth * kHeight));
+  int wrong = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      wrong += shown[static_cast<size_t>(y * kWidth + x)] != (editor->DrawingBitmap()->Row(y)[x] & 0xffffff);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(shown[static_cast<size_t>(5 * kWidth + 260)], picture->Row(5)[260] & 0xffffff);
+}
+
+TEST_F(X11Window, PointerInputReachesTheControlAndDragsOutsideTheWindow) {
+  Open();
+  Point(110, 50);
+  display.Button(1, true);
+  Point(120, 60);
+  Point(130, kHeight + 40);  // below the window: the press still holds the pointer
+  display.Button(1, false);
+  ASSERT_TRUE(Logged(4));
+  EXPECT_EQ(log, (std::vector<std::string>{"down 110,50 L", "drag 120,60 L", "drag 130,160 L", "up 130,160"}));
+  EXPECT_EQ(host.log, (std::vector<std::string>{"begin 0", "end 0"}));
+
+  log.clear();
+  Point(150, 90);
+  display.Click(4);
+  display.Click(5);
+  display.Click(2);  // the middle button's release ends its press too
+  ASSERT_TRUE(Logged(4));
+  EXPECT_EQ(log, (std::vector<std::string>{"wheel 1 at 150,90", "wheel -1 at 150,90", "down 150,90", "up 150,90"}));
+
+  log.clear();
+  display.Click(1);
+  display.Click(1);
+  ASSERT_TRUE(Logged(4));
+  EXPECT_EQ(log, (std::vector<std::string>{"down 150,90 L", "up 150,90", "double 150,90 L", "up 150,90"}));
+
+  log.clear();
+  Point(20, 20);  // the background takes no input
+  display.Click(1);
+  display.Click(4);
+  for (int i = 0; i < 5; ++i) loop.Dispatch();
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(X11Window, KeysGoToTheControlUnderThePointerOrOnToTheHostWindow) {
+  Open();
+  Point(120, 70);
+  display.Key('q');
+  display.Key(0xff52);  // Up
+  ASSERT_TRUE(Logged(2));
+  EXPECT_EQ(log, (std::vector<std::string>{"key 31 at 120,70", "key 1 at 120,70"}));
+
+  // A key the editor does not take, or one over no control, goes to the
+  // host's top-level window: press and release each.
+  display.SentKeyPresses(parent);
+  display.Key(0xffbe);  // F1
+  Point(10, 10);
+  display.Key('q');
+  for (int i = 0; i < 5; ++i) loop.Dispatch();
+  display.Sync();
+  EXPECT_EQ(display.SentKeyPresses(parent), 2);
+  EXPECT_EQ(log.size(), 2u);
+}
+
+TEST_F(X11Window, ClosingUnderAHeldButtonEndsTheEdit) {
+  Open();
+  Point(110, 50);
+  display.Button(1, true);
+  ASSERT_TRUE(Logged(1));
+  editor->CloseEditorWindow();
+  display.Button(1, false);
+  EXPECT_EQ(log, (std::vector<std::string>{"down 110,50 L", "up 110,50"}));
+  EXPECT_EQ(host.log, (std::vector<std::string>{"begin 0", "end 0"}));
+}
+
+TEST_F(X11Window, TheHostDestroyingItsWindowFirstLeavesNothingBehind) {
+  Open();
+  Point(110, 50);
+  display.Button(1, true);
+  ASSERT_TRUE(Logged(1));
+  xcb_destroy_window(display.Connection(), parent);
+  display.Sync();
+  EXPECT_TRUE(PumpUntil([&] { loop.Dispatch(); }, [&] { return editor->WindowHandle() == nullptr; }));
+  EXPECT_TRUE(loop.files.empty() && loop.timers.empty());
+  EXPECT_EQ(host.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  editor->CloseEditorWindow();
+  loop.Tick();
+  display.Button(1, false);
+}
+
+TEST_F(X11Window, AHiddenPointerComesBackWhereItWas) {
+  Open();
+  Point(110, 50);
+  editor->HidePointer();
+  editor->HidePointer();
+  display.MoveTo(5, 5);
+  editor->ShowPointer();
+  int x = 0, y = 0;
+  // The editor's warp travels on its own connection.
+  PumpUntil([&] { loop.Dispatch(); }, [&] {
+    display.PointerAt(x, y);
+    return x != 5;
+  });
+  EXPECT_EQ(x, kParentX + 110);
+  EXPECT_EQ(y, kParentY + 50);
+  editor->ShowPointer();  // not hidden: stays put
+  display.MoveTo(5, 5);
+  display.PointerAt(x, y);
+  EXPECT_EQ(x, 5);
+}
+
+}  // namespace
+}  // namespace kestro::test
