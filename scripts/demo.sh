@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render kestro-snapshot
+cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render kestro-snapshot kestro-editor
 
 tools=build/release/tools
 # What a host sees of the plug-in, and a quick run of the compressor itself.
@@ -28,6 +28,13 @@ settings=(--param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release
   "$out/input.wav" "$out/output.wav"
 # The editor as it looks at the end of the demo, meter deflected.
 "$tools/kestro-snapshot" "${settings[@]}" --input "$out/input.wav" "$out/editor.png"
+# The editor embedded in a real X11 window by the Linux test host, as a Linux
+# host shows it (on a private Xvfb when there is no display).
+if [[ -z ${DISPLAY:-} ]]; then
+  source scripts/start-xvfb.sh
+  kestro_start_xvfb
+fi
+"$tools/kestro-editor" --seconds 0.5 --screenshot "$out/editor-x11.png"
 /usr/bin/python3 tools/plot-levels/plot_levels.py "$out/levels.csv" "$out/levels.png" \
   --makeup "$makeup" \
   --title "KESTRO on the built-in demo: input and output level" \
@@ -47,6 +54,7 @@ echo "  output.wav   the same through KESTRO"
 echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
 echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
+echo "  editor-x11.png  the editor in its X11 window inside the Linux test host"
 echo
 echo "VST3 bundles:"
 echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"

@@ -2,6 +2,15 @@
 # starts a private Xvfb on a free display, exports DISPLAY for it, and stops
 # it when the sourcing shell exits. Any display already set is left alone
 # only by not sourcing this.
+# Callers that set an EXIT trap of their own call this from it.
+kestro_stop_xvfb() {
+  if [[ -n ${KESTRO_XVFB_PID:-} ]]; then
+    kill "$KESTRO_XVFB_PID" 2>/dev/null || true
+    wait "$KESTRO_XVFB_PID" 2>/dev/null || true
+    KESTRO_XVFB_PID=
+  fi
+}
+
 kestro_start_xvfb() {
   local numberfile number
   numberfile=$(mktemp)
@@ -10,7 +19,7 @@ kestro_start_xvfb() {
   # all the time, and a server resetting after its last client refuses them.
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numberfile" >/dev/null 2>&1 &
   KESTRO_XVFB_PID=$!
-  trap 'kill "$KESTRO_XVFB_PID" 2>/dev/null || true; wait "$KESTRO_XVFB_PID" 2>/dev/null || true' EXIT
+  trap kestro_stop_xvfb EXIT
   for _ in $(seq 150); do
     [[ -s $numberfile ]] && break
     kill -0 "$KESTRO_XVFB_PID" 2>/dev/null || break

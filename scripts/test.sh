@@ -52,7 +52,8 @@ stop_wine() {
     WINEPREFIX=$PWD/build/windows/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
   fi
 }
-trap stop_wine EXIT
+# Replaces the Xvfb script's trap, so it stops the server too.
+trap 'stop_wine; kestro_stop_xvfb' EXIT
 
 for preset in asan tsan release windows; do
   run_preset "$preset"

@@ -16,6 +16,10 @@ FontCache& FontCache::Module() {
   return cache;
 }
 
+namespace {
+constexpr int kMaxFontSize = 16384;
+}  // namespace
+
 CachedFont* FontCache::FontFor(const Key& key) {
   const char* face = key.face != nullptr ? key.face : "";
   // Making a font happens under the lock too: it is rare, and two threads
@@ -28,6 +32,9 @@ CachedFont* FontCache::FontFor(const Key& key) {
     }
   }
 
+  // No text of a plug-in editor is this tall; refusing here keeps every
+  // platform's rasteriser away from sizes it handles badly or not at all.
+  if (key.size > kMaxFontSize || key.size < -kMaxFontSize) return nullptr;
   TextPlatform::FontRequest request;
   request.size = key.size;
   request.orientation = key.orientation;
