@@ -103,6 +103,12 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   const double side = internal_.sideAmount;
   const double outputGain = internal_.outputGain;
   IEditor* editor = Editor();
+  // The meter control keeps only the latest level, and the editor reads it
+  // at 25 frames per second: one push per block shows it exactly as a push
+  // per sample would, and marks it for redrawing when it moved. The very
+  // first level ever pushed becomes the control's default, so that one is
+  // still the first sample's.
+  const bool firstPush = editor != nullptr && !meterPushed_;
 
   const double* inL = inputs[0];
   const double* inR = inputs[1];
@@ -160,7 +166,7 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     const double m = std::fabs(1.0 - g);
     const double t = m > meter ? m * kMeterRise : m * kMeterFall;
     meter = (meter - t) * meterCoefficient + t;
-    if (editor) editor->PushControlValue(meterControl_, meter);
+    if (firstPush && c == 0 && i == 0) editor->PushControlValue(meterControl_, meter);
 
     const int n = c * kChunk + i;
     const double dryL = inL[n];
@@ -204,6 +210,14 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   detectors.Store();
   gainState_ = g;
   meterLevel_ = meter;
+  PushMeter();
+}
+
+void Kestro::PushMeter() {
+  if (IEditor* editor = Editor()) {
+    editor->PushControlValue(meterControl_, meterLevel_);
+    meterPushed_ = true;
+  }
 }
 
 void Kestro::ParamChanged(int index) {

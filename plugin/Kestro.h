@@ -38,6 +38,8 @@ class Kestro : public Vst3Plugin {
 
  private:
   void DefineParameters();
+  // Hands the meter level to the editor's meter control.
+  void PushMeter();
 
   InternalValues internal_;
   // Signal-path state; construction values, never reset (the colour stage
@@ -50,6 +52,7 @@ class Kestro : public Vst3Plugin {
   ColourStage colour_;
   // Index of the gain-reduction meter among the editor's controls.
   int meterControl_ = -1;
+  bool meterPushed_ = false;  // the control has had its first level
 };
 
 }  // namespace kestro
