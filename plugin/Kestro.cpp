@@ -1,7 +1,9 @@
 #include "plugin/Kestro.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <mutex>
 #include <type_traits>
@@ -39,6 +41,34 @@ constexpr double kColourGain = 3.16227766016837933e-5;
 // Looks up a stepped table; positions outside it leave the value unchanged.
 void SetFromTable(double& target, const double (&table)[6], int position) {
   if (position >= 0 && position < 6) target = table[position];
+}
+
+// Exact silence: every sample +0. Negative zeros and denormals do not count;
+// they could leave a signed zero in a filter state, so the full loop takes
+// them.
+bool IsSilent(const double* x, int frames) {
+  if (std::bit_cast<std::uint64_t>(x[0]) != 0) return false;  // the usual answer for signal
+  std::uint64_t bits = 0;
+  for (int n = 1; n < frames; ++n) bits |= std::bit_cast<std::uint64_t>(x[n]);
+  return bits == 0;
+}
+
+// One step of the meter recursion towards the reduction m.
+inline double MeterStep(double meter, double m, double coefficient) {
+  const double t = m > meter ? m * kMeterRise : m * kMeterFall;
+  return (meter - t) * coefficient + t;
+}
+
+// The meter recursion over a run of samples with a constant reduction m.
+double AdvanceMeter(double meter, double m, double coefficient, int frames) {
+  if (m == 0.0 && meter >= 0.0) {
+    // The target is then +0 and each step is exactly meter * coefficient;
+    // once that reaches 0 (flushed from the denormal range) it stays there.
+    for (int n = 0; n < frames && meter != 0.0; ++n) meter *= coefficient;
+    return meter;
+  }
+  for (int n = 0; n < frames; ++n) meter = MeterStep(meter, m, coefficient);
+  return meter;
 }
 
 }  // namespace
@@ -117,6 +147,54 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   double* outL = outputs[0];
   double* outR = outputs[1];
 
+  // Silence. Silent main input keeps a colour stage at rest there, with +0
+  // colour, so it need not run. When the detector input is silent too and
+  // the detectors and the gain have settled (they reach exact fixed points
+  // once a signal's tails have decayed), those states stand still, and only
+  // the colour stage (unless at rest) and the meter move.
+  bool colourRuns = true;
+  if (silenceShortcut_ && IsSilent(inL, frames) && IsSilent(inR, frames)) {
+    colourRuns = !colour_.AtRest();
+    const bool detectorSilent = !sidechain || (IsSilent(detL, frames) && IsSilent(detR, frames));
+    if (detectorSilent && !firstPush && SettledUnderSilence(side, compressing)) {
+      // The sample loop's output formula with dry input +0.
+      const double g = gainState_;
+      auto output = [&](double colour) {
+        const double compressed = (kColourGain * colour + 0.0) * g;
+        return processing ? (compressed * wet + 0.0 * dry) * outputGain : 0.0;
+      };
+      if (colourRuns) {
+        const double m = std::fabs(1.0 - g);
+        double meter = meterLevel_;
+        auto run = [&](auto factor) {
+          constexpr int F = decltype(factor)::value;
+          for (int n = 0; n < frames; ++n) {
+            double left = 0.0;
+            double right = 0.0;
+            colour_.RunAt<F>(0.0, 0.0, left, right);
+            outL[n] = output(left);
+            outR[n] = output(right);
+            meter = MeterStep(meter, m, meterCoefficient);
+          }
+        };
+        if (colour_.Factor() == ColourStage::kFactorHigh) {
+          run(std::integral_constant<int, ColourStage::kFactorHigh>());
+        } else {
+          run(std::integral_constant<int, ColourStage::kFactorLow>());
+        }
+        meterLevel_ = meter;
+      } else {
+        colour_.SkipSilence();
+        std::fill_n(outL, frames, output(0.0));
+        std::fill_n(outR, frames, output(0.0));
+        meterLevel_ = AdvanceMeter(meterLevel_, std::fabs(1.0 - g), meterCoefficient, frames);
+      }
+      ++settledBlocks_;
+      PushMeter();
+      return;
+    }
+  }
+
   // Linked level of one detector sample; NaN marks damaged input.
   DetectorPair detectors(detectors_[0], detectors_[1]);
   auto detect = [&](int n) {
@@ -164,8 +242,7 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     g = std::isnan(l) ? 1.0 : gain_.StepTowards(g, l, estimate[b][i]);
     if (!compressing) g = 1.0;
     const double m = std::fabs(1.0 - g);
-    const double t = m > meter ? m * kMeterRise : m * kMeterFall;
-    meter = (meter - t) * meterCoefficient + t;
+    meter = MeterStep(meter, m, meterCoefficient);
     if (firstPush && c == 0 && i == 0) editor->PushControlValue(meterControl_, meter);
 
     const int n = c * kChunk + i;
@@ -183,8 +260,9 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     }
   };
   // The colour stage's factor is fixed for the block: dispatch once.
-  auto runChunks = [&](auto factor) {
+  auto runChunks = [&](auto factor, auto withColour) {
     constexpr int F = decltype(factor)::value;
+    constexpr bool kColour = decltype(withColour)::value;
     for (int c = 0; c < chunks; ++c) {
       const int b = c & 1;
       const int count = std::min(kChunk, frames - c * kChunk);
@@ -192,7 +270,12 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
       for (int i = 0; i < kChunk; ++i) {
         if (i < count) {
           const int n = c * kChunk + i;
-          colour_.RunAt<F>(inL[n], inR[n], colourL[b][i], colourR[b][i]);
+          if constexpr (kColour) {
+            colour_.RunAt<F>(inL[n], inR[n], colourL[b][i], colourR[b][i]);
+          } else {
+            colourL[b][i] = 0.0;
+            colourR[b][i] = 0.0;
+          }
           level[b][i] = detect(n);
         }
         if (i < previous) finish(c - 1, i);
@@ -202,15 +285,36 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     const int last = chunks - 1;
     for (int i = 0; i < frames - last * kChunk; ++i) finish(last, i);
   };
-  if (colour_.Factor() == ColourStage::kFactorHigh) {
-    runChunks(std::integral_constant<int, ColourStage::kFactorHigh>());
+  using High = std::integral_constant<int, ColourStage::kFactorHigh>;
+  using Low = std::integral_constant<int, ColourStage::kFactorLow>;
+  if (!colourRuns) {
+    colour_.SkipSilence();
+    runChunks(Low(), std::false_type());  // the factor does not matter without the colour stage
+  } else if (colour_.Factor() == ColourStage::kFactorHigh) {
+    runChunks(High(), std::true_type());
   } else {
-    runChunks(std::integral_constant<int, ColourStage::kFactorLow>());
+    runChunks(Low(), std::true_type());
   }
   detectors.Store();
   gainState_ = g;
   meterLevel_ = meter;
   PushMeter();
+}
+
+bool Kestro::SettledUnderSilence(double sideAmount, bool compressing) const {
+  // One sample on copies, exactly as the sample loop runs it.
+  DetectorFilter trial[2] = {detectors_[0], detectors_[1]};
+  DetectorPair pair(trial[0], trial[1]);
+  double left = 0.0;
+  double right = 0.0;
+  pair.Run(0.0, 0.0, sideAmount, left, right);
+  pair.Store();
+  if (!trial[0].SameState(detectors_[0]) || !trial[1].SameState(detectors_[1])) return false;
+  const double e = std::max(std::fabs(left), std::fabs(right));
+  if (!std::isfinite(e)) return false;
+  const double level = gain_.Level(e);
+  const double g = compressing ? gain_.StepTowards(gainState_, level, gain_.EstimateTarget(level)) : 1.0;
+  return std::bit_cast<std::uint64_t>(g) == std::bit_cast<std::uint64_t>(gainState_);
 }
 
 void Kestro::PushMeter() {

@@ -36,10 +36,19 @@ class Kestro : public Vst3Plugin {
   double MeterLevel() const { return meterLevel_; }
   int MeterControl() const { return meterControl_; }
 
+  // Runs every block through the full sample loop, even where silence lets
+  // it be produced without the filters: for comparing the two.
+  void DisableSilenceShortcut() { silenceShortcut_ = false; }
+  // Blocks produced with the detectors and the gain standing still.
+  long SettledBlocks() const { return settledBlocks_; }
+
  private:
   void DefineParameters();
   // Hands the meter level to the editor's meter control.
   void PushMeter();
+  // True when one sample of silent detector input would leave the detector
+  // filters and the gain state exactly as they are.
+  bool SettledUnderSilence(double sideAmount, bool compressing) const;
 
   InternalValues internal_;
   // Signal-path state; construction values, never reset (the colour stage
@@ -53,6 +62,8 @@ class Kestro : public Vst3Plugin {
   // Index of the gain-reduction meter among the editor's controls.
   int meterControl_ = -1;
   bool meterPushed_ = false;  // the control has had its first level
+  bool silenceShortcut_ = true;
+  long settledBlocks_ = 0;
 };
 
 }  // namespace kestro
