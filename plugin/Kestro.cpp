@@ -185,6 +185,7 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
         meterLevel_ = meter;
       } else {
         colour_.SkipSilence();
+        ++restingBlocks_;
         std::fill_n(outL, frames, output(0.0));
         std::fill_n(outR, frames, output(0.0));
         meterLevel_ = AdvanceMeter(meterLevel_, std::fabs(1.0 - g), meterCoefficient, frames);

@@ -39,8 +39,10 @@ class Kestro : public Vst3Plugin {
   // Runs every block through the full sample loop, even where silence lets
   // it be produced without the filters: for comparing the two.
   void DisableSilenceShortcut() { silenceShortcut_ = false; }
-  // Blocks produced with the detectors and the gain standing still.
+  // Blocks produced with the detectors and the gain standing still, and
+  // those of them with the colour stage at rest too.
   long SettledBlocks() const { return settledBlocks_; }
+  long RestingBlocks() const { return restingBlocks_; }
 
  private:
   void DefineParameters();
@@ -64,6 +66,7 @@ class Kestro : public Vst3Plugin {
   bool meterPushed_ = false;  // the control has had its first level
   bool silenceShortcut_ = true;
   long settledBlocks_ = 0;
+  long restingBlocks_ = 0;
 };
 
 }  // namespace kestro
