@@ -8,6 +8,7 @@
 
 #include "plugin/ColourKernelImpl.h"
 #include "plugin/ShaperTable.h"
+#include "plugin/SignalBlock.h"
 
 namespace kestro {
 
@@ -71,6 +72,15 @@ bool CpuHasAvx() {
   // Checks the processor's flag and that the system saves the AVX registers.
   static const bool hasAvx = __builtin_cpu_supports("avx");
   return hasAvx;
+#else
+  return false;
+#endif
+}
+
+bool CpuHasAvx512() {
+#if defined(__GNUC__)
+  static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+  return hasAvx512;
 #else
   return false;
 #endif

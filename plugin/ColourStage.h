@@ -63,6 +63,9 @@ class ColourStage {
   // changes is which factor the (zero) carried work belongs to.
   void SkipSilence() { kernel_.carriedFactor = kernel_.factor; }
 
+  // For sample loops that inline the kernel (SignalBlock.h).
+  ColourKernelState& KernelState() { return kernel_; }
+
   // The kernel runs on 256-bit AVX vectors where the processor has them
   // (fewer instructions, identical results); this keeps it on plain SSE2,
   // for comparisons.

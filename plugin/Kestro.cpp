@@ -12,6 +12,7 @@
 #include "plugin/DenormalGuard.h"
 #include "plugin/DetectorPair.h"
 #include "plugin/KestroEditor.h"
+#include "plugin/SignalBlockImpl.h"
 
 namespace kestro {
 
@@ -32,11 +33,6 @@ constexpr double kKneeWidths[6] = {20, 15, 12, 9, 6, 1};
 // ln 100: the meter covers 99 % of a step in its time constant of 0.3 s.
 constexpr double kMeterLn100 = 4.60517018599;
 constexpr double kMeterTime = 0.3;
-// The meter overshoots its target by 1.25 % in the direction of travel.
-constexpr double kMeterRise = 1.0125;
-constexpr double kMeterFall = 0.9875;
-// 10^-4.5: the colour signal sits about 90 dB below the programme.
-constexpr double kColourGain = 3.16227766016837933e-5;
 
 // Looks up a stepped table; positions outside it leave the value unchanged.
 void SetFromTable(double& target, const double (&table)[6], int position) {
@@ -51,12 +47,6 @@ bool IsSilent(const double* x, int frames) {
   std::uint64_t bits = 0;
   for (int n = 1; n < frames; ++n) bits |= std::bit_cast<std::uint64_t>(x[n]);
   return bits == 0;
-}
-
-// One step of the meter recursion towards the reduction m.
-inline double MeterStep(double meter, double m, double coefficient) {
-  const double t = m > meter ? m * kMeterRise : m * kMeterFall;
-  return (meter - t) * coefficient + t;
 }
 
 // The meter recursion over a run of samples with a constant reduction m.
@@ -196,111 +186,25 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
     }
   }
 
-  // Linked level of one detector sample; NaN marks damaged input.
-  DetectorPair detectors(detectors_[0], detectors_[1]);
-  auto detect = [&](int n) {
-    double left = 0.0;
-    double right = 0.0;
-    detectors.Run(detL[n], detR[n], side, left, right);
-    const double e = std::max(std::fabs(left), std::fabs(right));
-    if (std::isfinite(e)) return gain_.Level(e);
-    // Damaged input (NaN or infinity): the detectors and the gain start
-    // afresh, so that once the input is finite again the compressor behaves
-    // exactly like a newly made one instead of staying poisoned.
-    DetectorFilter fresh;
-    fresh.UpdateRate(fs);
-    detectors_[0] = fresh;
-    detectors_[1] = fresh;
-    detectors.Reload();
-    return std::numeric_limits<double>::quiet_NaN();
-  };
-
-  // The block runs in short chunks, as a two-stage software pipeline:
-  // while the colour stage and the detectors run for chunk c, the gain
-  // ballistics, the meter and the output run for chunk c - 1. The colour
-  // stage is one long chain of dependent filter steps that leaves most of
-  // the processor idle; the detectors and the ballistics are chains of
-  // their own, and beside it they cost little. The colour stage leads, so
-  // it starts at once with every block and only the last chunk's
-  // ballistics trail it. Between the loops the target gains of a whole
-  // chunk are estimated at once (vectorised). Every state takes exactly the
-  // values of a sample-by-sample loop: each stage still sees its samples in
-  // order.
-  constexpr int kChunk = 16;  // a multiple of 4 for the estimates
-  // By chunk parity: the chunk being measured and the one being finished.
-  double level[2][kChunk] = {};  // NaN marks damaged input
-  float estimate[2][kChunk];
-  double colourL[2][kChunk];
-  double colourR[2][kChunk];
-  double g = gainState_;
-  double meter = meterLevel_;
-  const int chunks = (frames + kChunk - 1) / kChunk;
-  // Ballistics, meter and output of sample i of chunk c. The exact target
-  // is only computed where the estimate cannot decide.
-  auto finish = [&](int c, int i) {
-    const int b = c & 1;
-    const double l = level[b][i];
-    g = std::isnan(l) ? 1.0 : gain_.StepTowards(g, l, estimate[b][i]);
-    if (!compressing) g = 1.0;
-    const double m = std::fabs(1.0 - g);
-    meter = MeterStep(meter, m, meterCoefficient);
-    if (firstPush && c == 0 && i == 0) editor->PushControlValue(meterControl_, meter);
-
-    const int n = c * kChunk + i;
-    const double dryL = inL[n];
-    const double dryR = inR[n];
-    // The colour goes through the gain but not through the dry path.
-    const double compressedL = (kColourGain * colourL[b][i] + dryL) * g;
-    const double compressedR = (kColourGain * colourR[b][i] + dryR) * g;
-    if (processing) {
-      outL[n] = (compressedL * wet + dryL * dry) * outputGain;
-      outR[n] = (compressedR * wet + dryR * dry) * outputGain;
-    } else {
-      outL[n] = dryL;
-      outR[n] = dryR;
-    }
-  };
-  // The colour stage's factor is fixed for the block: dispatch once.
-  auto runChunks = [&](auto factor, auto withColour) {
-    constexpr int F = decltype(factor)::value;
-    constexpr bool kColour = decltype(withColour)::value;
-    for (int c = 0; c < chunks; ++c) {
-      const int b = c & 1;
-      const int count = std::min(kChunk, frames - c * kChunk);
-      const int previous = c > 0 ? kChunk : 0;  // every chunk but the last is full
-      for (int i = 0; i < kChunk; ++i) {
-        if (i < count) {
-          const int n = c * kChunk + i;
-          if constexpr (kColour) {
-            colour_.RunAt<F>(inL[n], inR[n], colourL[b][i], colourR[b][i]);
-          } else {
-            colourL[b][i] = 0.0;
-            colourR[b][i] = 0.0;
-          }
-          level[b][i] = detect(n);
-        }
-        if (i < previous) finish(c - 1, i);
-      }
-      gain_.EstimateTargets(level[b], estimate[b], count);
-    }
-    const int last = chunks - 1;
-    for (int i = 0; i < frames - last * kChunk; ++i) finish(last, i);
-  };
-  using High = std::integral_constant<int, ColourStage::kFactorHigh>;
-  using Low = std::integral_constant<int, ColourStage::kFactorLow>;
-  if (!colourRuns) {
-    colour_.SkipSilence();
-    runChunks(Low(), std::false_type());  // the factor does not matter without the colour stage
-  } else if (colour_.Factor() == ColourStage::kFactorHigh) {
-    runChunks(High(), std::true_type());
+  SignalBlock block{inL, inR, detL, detR, outL, outR, frames, colourRuns ? &colour_.KernelState() : nullptr,
+                    detectors_, &gain_, fs, side, wet, dry, outputGain, meterCoefficient, compressing, processing,
+                    firstPush ? editor : nullptr, meterControl_, gainState_, meterLevel_};
+  if (!colourRuns) colour_.SkipSilence();
+  // The same loop for the instruction sets the processor has; the colour
+  // stage's switch for comparisons applies to all of it.
+  if (!colour_.UsesAvx()) {
+    RunSignalBlockSse2(block);
+  } else if (CpuHasAvx512()) {
+    RunSignalBlockAvx512(block);
   } else {
-    runChunks(Low(), std::true_type());
+    RunSignalBlockAvx(block);
   }
-  detectors.Store();
-  gainState_ = g;
-  meterLevel_ = meter;
+  gainState_ = block.gainState;
+  meterLevel_ = block.meterLevel;
   PushMeter();
 }
+
+void RunSignalBlockSse2(SignalBlock& block) { RunSignalBlock(block); }
 
 bool Kestro::SettledUnderSilence(double sideAmount, bool compressing) const {
   // One sample on copies, exactly as the sample loop runs it.
