@@ -192,9 +192,9 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   if (!colourRuns) colour_.SkipSilence();
   // The same loop for the instruction sets the processor has; the colour
   // stage's switch for comparisons applies to all of it.
-  if (!colour_.UsesAvx()) {
+  if (!colour_.UsesAvx() || signalLoop_ == SignalLoop::kSse2) {
     RunSignalBlockSse2(block);
-  } else if (CpuHasAvx512()) {
+  } else if (CpuHasAvx512() && signalLoop_ == SignalLoop::kWidest) {
     RunSignalBlockAvx512(block);
   } else {
     RunSignalBlockAvx(block);

@@ -39,6 +39,11 @@ class Kestro : public Vst3Plugin {
   // Runs every block through the full sample loop, even where silence lets
   // it be produced without the filters: for comparing the two.
   void DisableSilenceShortcut() { silenceShortcut_ = false; }
+  // Which build of the sample loop runs: the widest the processor has, or
+  // (for comparisons) a narrower one it also has.
+  enum class SignalLoop { kWidest, kSse2, kAvx };
+  void UseSignalLoop(SignalLoop loop) { signalLoop_ = loop; }
+
   // Blocks produced with the detectors and the gain standing still, and
   // those of them with the colour stage at rest too.
   long SettledBlocks() const { return settledBlocks_; }
@@ -65,6 +70,7 @@ class Kestro : public Vst3Plugin {
   int meterControl_ = -1;
   bool meterPushed_ = false;  // the control has had its first level
   bool silenceShortcut_ = true;
+  SignalLoop signalLoop_ = SignalLoop::kWidest;
   long settledBlocks_ = 0;
   long restingBlocks_ = 0;
 };

@@ -163,6 +163,33 @@ TEST(Silence, ShortcutsEqualTheFullLoopInDoublePrecision) {
   CompareDoubles(202, true);
 }
 
+// The sample loop's builds for narrower instruction sets (where the
+// processor has them) give the same output as the widest, bit for bit.
+TEST(SignalLoop, EveryBuildGivesTheSameOutput) {
+  std::vector<double> expectedL, expectedR;
+  for (auto loop : {Kestro::SignalLoop::kWidest, Kestro::SignalLoop::kAvx, Kestro::SignalLoop::kSse2}) {
+    KestroHarness k(kRate);
+    k.UseSignalLoop(loop);
+    k.Set(ParamThreshold, 0.6);
+    k.Set(ParamRatio, 0.8);
+    std::vector<double> left = Noise(48000, 0.7, 31), right = Noise(48000, 0.2, 32);
+    left[20000] = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> outL, outR, moreL, moreR;
+    k.Process(left, right, outL, outR, 100);
+    k.Set(ParamOversample, 1.0);
+    k.Process(right, left, moreL, moreR, 256);
+    outL.insert(outL.end(), moreL.begin(), moreL.end());
+    outR.insert(outR.end(), moreR.begin(), moreR.end());
+    if (expectedL.empty()) {
+      expectedL = outL;
+      expectedR = outR;
+      continue;
+    }
+    EXPECT_EQ(std::memcmp(outL.data(), expectedL.data(), outL.size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(outR.data(), expectedR.data(), outR.size() * sizeof(double)), 0);
+  }
+}
+
 // One instance driven through its VST3 processor in single precision, with
 // a sidechain bus.
 class Adapter32 {
