@@ -143,53 +143,27 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   // once a signal's tails have decayed), those states stand still, and only
   // the colour stage (unless at rest) and the meter move.
   bool colourRuns = true;
+  bool settled = false;
   if (silenceShortcut_ && IsSilent(inL, frames) && IsSilent(inR, frames)) {
     colourRuns = !colour_.AtRest();
     const bool detectorSilent = !sidechain || (IsSilent(detL, frames) && IsSilent(detR, frames));
-    if (detectorSilent && !firstPush && SettledUnderSilence(side, compressing)) {
-      // The sample loop's output formula with dry input +0.
-      const double g = gainState_;
-      auto output = [&](double colour) {
-        const double compressed = (kColourGain * colour + 0.0) * g;
-        return processing ? (compressed * wet + 0.0 * dry) * outputGain : 0.0;
-      };
-      if (colourRuns) {
-        const double m = std::fabs(1.0 - g);
-        double meter = meterLevel_;
-        auto run = [&](auto factor) {
-          constexpr int F = decltype(factor)::value;
-          for (int n = 0; n < frames; ++n) {
-            double left = 0.0;
-            double right = 0.0;
-            colour_.RunAt<F>(0.0, 0.0, left, right);
-            outL[n] = output(left);
-            outR[n] = output(right);
-            meter = MeterStep(meter, m, meterCoefficient);
-          }
-        };
-        if (colour_.Factor() == ColourStage::kFactorHigh) {
-          run(std::integral_constant<int, ColourStage::kFactorHigh>());
-        } else {
-          run(std::integral_constant<int, ColourStage::kFactorLow>());
-        }
-        meterLevel_ = meter;
-      } else {
-        colour_.SkipSilence();
-        ++restingBlocks_;
-        std::fill_n(outL, frames, output(0.0));
-        std::fill_n(outR, frames, output(0.0));
-        meterLevel_ = AdvanceMeter(meterLevel_, std::fabs(1.0 - g), meterCoefficient, frames);
-      }
-      ++settledBlocks_;
-      PushMeter();
-      return;
-    }
+    settled = detectorSilent && !firstPush && SettledUnderSilence(side, compressing);
   }
-
   SignalBlock block{inL, inR, detL, detR, outL, outR, frames, colourRuns ? &colour_.KernelState() : nullptr,
                     detectors_, &gain_, fs, side, wet, dry, outputGain, meterCoefficient, compressing, processing,
-                    firstPush ? editor : nullptr, meterControl_, gainState_, meterLevel_};
+                    firstPush ? editor : nullptr, meterControl_, gainState_, meterLevel_, settled};
   if (!colourRuns) colour_.SkipSilence();
+  if (settled) ++settledBlocks_;
+  if (settled && !colourRuns) {
+    // Nothing moves but the meter: the block is one constant.
+    ++restingBlocks_;
+    std::fill_n(outL, frames, SettledOutput(block, 0.0));
+    std::fill_n(outR, frames, SettledOutput(block, 0.0));
+    meterLevel_ = AdvanceMeter(meterLevel_, std::fabs(1.0 - gainState_), meterCoefficient, frames);
+    PushMeter();
+    return;
+  }
+
   // The same loop for the instruction sets the processor has; the colour
   // stage's switch for comparisons applies to all of it.
   if (!colour_.UsesAvx() || signalLoop_ == SignalLoop::kSse2) {

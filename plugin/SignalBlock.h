@@ -35,6 +35,9 @@ struct SignalBlock {
   int meterControl;
   double gainState;   // in and out
   double meterLevel;  // in and out
+  // Silent input (main and detector), and the detectors and the gain
+  // settled: they stand still, and only the colour stage and the meter run.
+  bool settled;
 };
 
 void RunSignalBlockSse2(SignalBlock& block);

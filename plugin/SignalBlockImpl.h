@@ -138,9 +138,38 @@ KESTRO_ALWAYS_INLINE void RunChunks(SignalBlock& s) {
   s.meterLevel = meter;
 }
 
+// The sample loop's output for a settled silent block: dry input +0.
+inline double SettledOutput(const SignalBlock& s, double colour) {
+  const double compressed = (kColourGain * colour + 0.0) * s.gainState;
+  return s.processing ? (compressed * s.wet + 0.0 * s.dry) * s.outputGain : 0.0;
+}
+
+// A settled silent block with the colour stage still running (see
+// SignalBlock::settled).
+template <int F>
+KESTRO_ALWAYS_INLINE void RunSettled(SignalBlock& s) {
+  const double m = std::fabs(1.0 - s.gainState);
+  double meter = s.meterLevel;
+  for (int n = 0; n < s.frames; ++n) {
+    double left = 0.0;
+    double right = 0.0;
+    RunColourKernel<F>(*s.colour, 0.0, 0.0, left, right);
+    s.outL[n] = SettledOutput(s, left);
+    s.outR[n] = SettledOutput(s, right);
+    meter = MeterStep(meter, m, s.meterCoefficient);
+  }
+  s.meterLevel = meter;
+}
+
 // The colour stage's factor is fixed for the block: dispatch once.
 inline void RunSignalBlock(SignalBlock& s) {
-  if (s.colour == nullptr) {
+  if (s.settled && s.colour != nullptr) {
+    if (s.colour->factor == ColourStage::kFactorHigh) {
+      RunSettled<ColourStage::kFactorHigh>(s);
+    } else {
+      RunSettled<ColourStage::kFactorLow>(s);
+    }
+  } else if (s.colour == nullptr) {
     RunChunks<ColourStage::kFactorLow, false>(s);  // the factor does not matter without the colour stage
   } else if (s.colour->factor == ColourStage::kFactorHigh) {
     RunChunks<ColourStage::kFactorHigh, true>(s);
