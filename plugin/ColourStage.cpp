@@ -1,11 +1,14 @@
 #include "plugin/ColourStage.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <complex>
 #include <iterator>
 
 #include "plugin/ColourKernelImpl.h"
 #include "plugin/ShaperTable.h"
+#include "plugin/SignalBlock.h"
 
 namespace kestro {
 
@@ -74,6 +77,15 @@ bool CpuHasAvx() {
 #endif
 }
 
+bool CpuHasAvx512() {
+#if defined(__GNUC__)
+  static const bool hasAvx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+  return hasAvx512;
+#else
+  return false;
+#endif
+}
+
 ColourStage::ColourStage() : avx_(CpuHasAvx()) {
   Prepare(kFactorLow);
   Clear();
@@ -114,6 +126,18 @@ void ColourStage::Clear() {
     shaped[0] = 0.0;
     shaped[1] = 0.0;
   }
+}
+
+bool ColourStage::AtRest() const {
+  // By bits: a negative zero would not stay as it is.
+  std::uint64_t bits = 0;
+  for (const auto& row : kernel_.history) {
+    for (const double h : row) bits |= std::bit_cast<std::uint64_t>(h);
+  }
+  for (const auto& shaped : kernel_.carriedShaped) {
+    bits |= std::bit_cast<std::uint64_t>(shaped[0]) | std::bit_cast<std::uint64_t>(shaped[1]);
+  }
+  return bits == 0;
 }
 
 void ColourStage::Run(double inLeft, double inRight, double& colourLeft, double& colourRight) {

@@ -52,6 +52,20 @@ class ColourStage {
 
   int Factor() const { return kernel_.factor; }
 
+  // True when all four histories and the work carried between calls are
+  // exactly +0. A run on +0 input then leaves them so and gives +0 colour
+  // in both channels: every filter sum is a signed zero, flushed to +0.
+  // (After a signal this is rare: the flush keeps a faint limit cycle going
+  // in the filters, far below anything audible, that need never die out.
+  // Clear brings the stage to rest.)
+  bool AtRest() const;
+  // Stands for Run on +0 input while AtRest(): the only thing such a run
+  // changes is which factor the (zero) carried work belongs to.
+  void SkipSilence() { kernel_.carriedFactor = kernel_.factor; }
+
+  // For sample loops that inline the kernel (SignalBlock.h).
+  ColourKernelState& KernelState() { return kernel_; }
+
   // The kernel runs on 256-bit AVX vectors where the processor has them
   // (fewer instructions, identical results); this keeps it on plain SSE2,
   // for comparisons.

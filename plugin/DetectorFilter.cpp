@@ -76,4 +76,9 @@ bool DetectorFilter::SameSettings(const DetectorFilter& other) const {
   return coefficientsValid_ == other.coefficientsValid_;
 }
 
+bool DetectorFilter::SameState(const DetectorFilter& other) const {
+  return SameSettings(other) && std::bit_cast<std::uint32_t>(w1_) == std::bit_cast<std::uint32_t>(other.w1_) &&
+         std::bit_cast<std::uint32_t>(w2_) == std::bit_cast<std::uint32_t>(other.w2_);
+}
+
 }  // namespace kestro

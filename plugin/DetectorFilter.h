@@ -30,6 +30,9 @@ class DetectorFilter {
   // two differ in their signal state alone.
   bool SameSettings(const DetectorFilter& other) const;
 
+  // SameSettings, and the same signal state bit for bit.
+  bool SameState(const DetectorFilter& other) const;
+
  private:
   friend class DetectorPair;
 

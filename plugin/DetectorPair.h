@@ -43,6 +43,12 @@ class DetectorPair {
   float broadcastP_ = 0.0f;  // the control the coefficients above belong to
 };
 
+// Always inlined: the sample loop is built for several instruction sets,
+// and an out-of-line copy from one of those builds must never be shared
+// with the others.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
 inline void DetectorPair::Run(double left, double right, double sideAmount, double& outLeft, double& outRight) {
   if (!paired_) {
     outLeft = left_.Run(left, sideAmount);

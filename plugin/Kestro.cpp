@@ -1,7 +1,9 @@
 #include "plugin/Kestro.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <mutex>
 #include <type_traits>
@@ -10,6 +12,7 @@
 #include "plugin/DenormalGuard.h"
 #include "plugin/DetectorPair.h"
 #include "plugin/KestroEditor.h"
+#include "plugin/SignalBlockImpl.h"
 
 namespace kestro {
 
@@ -30,15 +33,32 @@ constexpr double kKneeWidths[6] = {20, 15, 12, 9, 6, 1};
 // ln 100: the meter covers 99 % of a step in its time constant of 0.3 s.
 constexpr double kMeterLn100 = 4.60517018599;
 constexpr double kMeterTime = 0.3;
-// The meter overshoots its target by 1.25 % in the direction of travel.
-constexpr double kMeterRise = 1.0125;
-constexpr double kMeterFall = 0.9875;
-// 10^-4.5: the colour signal sits about 90 dB below the programme.
-constexpr double kColourGain = 3.16227766016837933e-5;
 
 // Looks up a stepped table; positions outside it leave the value unchanged.
 void SetFromTable(double& target, const double (&table)[6], int position) {
   if (position >= 0 && position < 6) target = table[position];
+}
+
+// Exact silence: every sample +0. Negative zeros and denormals do not count;
+// they could leave a signed zero in a filter state, so the full loop takes
+// them.
+bool IsSilent(const double* x, int frames) {
+  if (std::bit_cast<std::uint64_t>(x[0]) != 0) return false;  // the usual answer for signal
+  std::uint64_t bits = 0;
+  for (int n = 1; n < frames; ++n) bits |= std::bit_cast<std::uint64_t>(x[n]);
+  return bits == 0;
+}
+
+// The meter recursion over a run of samples with a constant reduction m.
+double AdvanceMeter(double meter, double m, double coefficient, int frames) {
+  if (m == 0.0 && meter >= 0.0) {
+    // The target is then +0 and each step is exactly meter * coefficient;
+    // once that reaches 0 (flushed from the denormal range) it stays there.
+    for (int n = 0; n < frames && meter != 0.0; ++n) meter *= coefficient;
+    return meter;
+  }
+  for (int n = 0; n < frames; ++n) meter = MeterStep(meter, m, coefficient);
+  return meter;
 }
 
 }  // namespace
@@ -103,6 +123,12 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   const double side = internal_.sideAmount;
   const double outputGain = internal_.outputGain;
   IEditor* editor = Editor();
+  // The meter control keeps only the latest level, and the editor reads it
+  // at 25 frames per second: one push per block shows it exactly as a push
+  // per sample would, and marks it for redrawing when it moved. The very
+  // first level ever pushed becomes the control's default, so that one is
+  // still the first sample's.
+  const bool firstPush = editor != nullptr && !meterPushed_;
 
   const double* inL = inputs[0];
   const double* inR = inputs[1];
@@ -111,99 +137,70 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   double* outL = outputs[0];
   double* outR = outputs[1];
 
-  // Linked level of one detector sample; NaN marks damaged input.
-  DetectorPair detectors(detectors_[0], detectors_[1]);
-  auto detect = [&](int n) {
-    double left = 0.0;
-    double right = 0.0;
-    detectors.Run(detL[n], detR[n], side, left, right);
-    const double e = std::max(std::fabs(left), std::fabs(right));
-    if (std::isfinite(e)) return gain_.Level(e);
-    // Damaged input (NaN or infinity): the detectors and the gain start
-    // afresh, so that once the input is finite again the compressor behaves
-    // exactly like a newly made one instead of staying poisoned.
-    DetectorFilter fresh;
-    fresh.UpdateRate(fs);
-    detectors_[0] = fresh;
-    detectors_[1] = fresh;
-    detectors.Reload();
-    return std::numeric_limits<double>::quiet_NaN();
-  };
-
-  // The block runs in short chunks, as a two-stage software pipeline:
-  // while the colour stage and the detectors run for chunk c, the gain
-  // ballistics, the meter and the output run for chunk c - 1. The colour
-  // stage is one long chain of dependent filter steps that leaves most of
-  // the processor idle; the detectors and the ballistics are chains of
-  // their own, and beside it they cost little. The colour stage leads, so
-  // it starts at once with every block and only the last chunk's
-  // ballistics trail it. Between the loops the target gains of a whole
-  // chunk are estimated at once (vectorised). Every state takes exactly the
-  // values of a sample-by-sample loop: each stage still sees its samples in
-  // order.
-  constexpr int kChunk = 16;  // a multiple of 4 for the estimates
-  // By chunk parity: the chunk being measured and the one being finished.
-  double level[2][kChunk] = {};  // NaN marks damaged input
-  float estimate[2][kChunk];
-  double colourL[2][kChunk];
-  double colourR[2][kChunk];
-  double g = gainState_;
-  double meter = meterLevel_;
-  const int chunks = (frames + kChunk - 1) / kChunk;
-  // Ballistics, meter and output of sample i of chunk c. The exact target
-  // is only computed where the estimate cannot decide.
-  auto finish = [&](int c, int i) {
-    const int b = c & 1;
-    const double l = level[b][i];
-    g = std::isnan(l) ? 1.0 : gain_.StepTowards(g, l, estimate[b][i]);
-    if (!compressing) g = 1.0;
-    const double m = std::fabs(1.0 - g);
-    const double t = m > meter ? m * kMeterRise : m * kMeterFall;
-    meter = (meter - t) * meterCoefficient + t;
-    if (editor) editor->PushControlValue(meterControl_, meter);
-
-    const int n = c * kChunk + i;
-    const double dryL = inL[n];
-    const double dryR = inR[n];
-    // The colour goes through the gain but not through the dry path.
-    const double compressedL = (kColourGain * colourL[b][i] + dryL) * g;
-    const double compressedR = (kColourGain * colourR[b][i] + dryR) * g;
-    if (processing) {
-      outL[n] = (compressedL * wet + dryL * dry) * outputGain;
-      outR[n] = (compressedR * wet + dryR * dry) * outputGain;
-    } else {
-      outL[n] = dryL;
-      outR[n] = dryR;
-    }
-  };
-  // The colour stage's factor is fixed for the block: dispatch once.
-  auto runChunks = [&](auto factor) {
-    constexpr int F = decltype(factor)::value;
-    for (int c = 0; c < chunks; ++c) {
-      const int b = c & 1;
-      const int count = std::min(kChunk, frames - c * kChunk);
-      const int previous = c > 0 ? kChunk : 0;  // every chunk but the last is full
-      for (int i = 0; i < kChunk; ++i) {
-        if (i < count) {
-          const int n = c * kChunk + i;
-          colour_.RunAt<F>(inL[n], inR[n], colourL[b][i], colourR[b][i]);
-          level[b][i] = detect(n);
-        }
-        if (i < previous) finish(c - 1, i);
-      }
-      gain_.EstimateTargets(level[b], estimate[b], count);
-    }
-    const int last = chunks - 1;
-    for (int i = 0; i < frames - last * kChunk; ++i) finish(last, i);
-  };
-  if (colour_.Factor() == ColourStage::kFactorHigh) {
-    runChunks(std::integral_constant<int, ColourStage::kFactorHigh>());
-  } else {
-    runChunks(std::integral_constant<int, ColourStage::kFactorLow>());
+  // Silence. Silent main input keeps a colour stage at rest there, with +0
+  // colour, so it need not run. When the detector input is silent too and
+  // the detectors and the gain have settled (they reach exact fixed points
+  // once a signal's tails have decayed), those states stand still, and only
+  // the colour stage (unless at rest) and the meter move.
+  bool colourRuns = true;
+  bool settled = false;
+  if (silenceShortcut_ && IsSilent(inL, frames) && IsSilent(inR, frames)) {
+    colourRuns = !colour_.AtRest();
+    const bool detectorSilent = !sidechain || (IsSilent(detL, frames) && IsSilent(detR, frames));
+    settled = detectorSilent && !firstPush && SettledUnderSilence(side, compressing);
   }
-  detectors.Store();
-  gainState_ = g;
-  meterLevel_ = meter;
+  SignalBlock block{inL, inR, detL, detR, outL, outR, frames, colourRuns ? &colour_.KernelState() : nullptr,
+                    detectors_, &gain_, fs, side, wet, dry, outputGain, meterCoefficient, compressing, processing,
+                    firstPush ? editor : nullptr, meterControl_, gainState_, meterLevel_, settled};
+  if (!colourRuns) colour_.SkipSilence();
+  if (settled) ++settledBlocks_;
+  if (settled && !colourRuns) {
+    // Nothing moves but the meter: the block is one constant.
+    ++restingBlocks_;
+    std::fill_n(outL, frames, SettledOutput(block, 0.0));
+    std::fill_n(outR, frames, SettledOutput(block, 0.0));
+    meterLevel_ = AdvanceMeter(meterLevel_, std::fabs(1.0 - gainState_), meterCoefficient, frames);
+    PushMeter();
+    return;
+  }
+
+  // The same loop for the instruction sets the processor has; the colour
+  // stage's switch for comparisons applies to all of it.
+  if (!colour_.UsesAvx() || signalLoop_ == SignalLoop::kSse2) {
+    RunSignalBlockSse2(block);
+  } else if (CpuHasAvx512() && signalLoop_ == SignalLoop::kWidest) {
+    RunSignalBlockAvx512(block);
+  } else {
+    RunSignalBlockAvx(block);
+  }
+  gainState_ = block.gainState;
+  meterLevel_ = block.meterLevel;
+  PushMeter();
+}
+
+void RunSignalBlockSse2(SignalBlock& block) { RunSignalBlock(block); }
+
+bool Kestro::SettledUnderSilence(double sideAmount, bool compressing) const {
+  // One sample on copies, exactly as the sample loop runs it.
+  DetectorFilter trial[2] = {detectors_[0], detectors_[1]};
+  DetectorPair pair(trial[0], trial[1]);
+  double left = 0.0;
+  double right = 0.0;
+  pair.Run(0.0, 0.0, sideAmount, left, right);
+  pair.Store();
+  if (!trial[0].SameState(detectors_[0]) || !trial[1].SameState(detectors_[1])) return false;
+  const double e = std::max(std::fabs(left), std::fabs(right));
+  if (!std::isfinite(e)) return false;
+  const double level = gain_.Level(e);
+  const double g = compressing ? gain_.StepTowards(gainState_, level, gain_.EstimateTarget(level)) : 1.0;
+  return std::bit_cast<std::uint64_t>(g) == std::bit_cast<std::uint64_t>(gainState_);
+}
+
+void Kestro::PushMeter() {
+  if (IEditor* editor = Editor()) {
+    editor->PushControlValue(meterControl_, meterLevel_);
+    meterPushed_ = true;
+  }
 }
 
 void Kestro::ParamChanged(int index) {

@@ -36,8 +36,26 @@ class Kestro : public Vst3Plugin {
   double MeterLevel() const { return meterLevel_; }
   int MeterControl() const { return meterControl_; }
 
+  // Runs every block through the full sample loop, even where silence lets
+  // it be produced without the filters: for comparing the two.
+  void DisableSilenceShortcut() { silenceShortcut_ = false; }
+  // Which build of the sample loop runs: the widest the processor has, or
+  // (for comparisons) a narrower one it also has.
+  enum class SignalLoop { kWidest, kSse2, kAvx };
+  void UseSignalLoop(SignalLoop loop) { signalLoop_ = loop; }
+
+  // Blocks produced with the detectors and the gain standing still, and
+  // those of them with the colour stage at rest too.
+  long SettledBlocks() const { return settledBlocks_; }
+  long RestingBlocks() const { return restingBlocks_; }
+
  private:
   void DefineParameters();
+  // Hands the meter level to the editor's meter control.
+  void PushMeter();
+  // True when one sample of silent detector input would leave the detector
+  // filters and the gain state exactly as they are.
+  bool SettledUnderSilence(double sideAmount, bool compressing) const;
 
   InternalValues internal_;
   // Signal-path state; construction values, never reset (the colour stage
@@ -50,6 +68,11 @@ class Kestro : public Vst3Plugin {
   ColourStage colour_;
   // Index of the gain-reduction meter among the editor's controls.
   int meterControl_ = -1;
+  bool meterPushed_ = false;  // the control has had its first level
+  bool silenceShortcut_ = true;
+  SignalLoop signalLoop_ = SignalLoop::kWidest;
+  long settledBlocks_ = 0;
+  long restingBlocks_ = 0;
 };
 
 }  // namespace kestro

@@ -94,4 +94,26 @@ void BM_KestroSilenceAfterSignal(benchmark::State& state) {
 }
 BENCHMARK(BM_KestroSilenceAfterSignal)->Arg(4)->Arg(16);
 
+// The same after ResetProcessing (as hosts do when they restart
+// processing): the colour stage rests, and once the detectors and the gain
+// have settled a silent block is one constant plus the meter's decay. (After
+// a signal without a reset, the colour filters keep a faint limit cycle
+// going, so silence costs about what the colour stage does.)
+void BM_KestroSilenceAfterReset(benchmark::State& state) {
+  BenchKestro plugin(static_cast<int>(state.range(0)));
+  std::vector<double> left = Noise(kBlock * kBlocks, 1), right = Noise(kBlock * kBlocks, 2);
+  std::vector<double> outL(kBlock), outR(kBlock);
+  for (int b = 0; b < kBlocks; ++b) plugin.Block(left, right, static_cast<size_t>(b) * kBlock, outL, outR);
+  plugin.ResetProcessing();
+  std::vector<double> silence(kBlock, 0.0);
+  for (int b = 0; b < 4 * kBlocks; ++b) plugin.Block(silence, silence, 0, outL, outR);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    plugin.Block(silence, silence, 0, outL, outR);
+    benchmark::DoNotOptimize(outL.data());
+  }
+  SetCounters(state, std::chrono::steady_clock::now() - start);
+}
+BENCHMARK(BM_KestroSilenceAfterReset)->Arg(4)->Arg(16);
+
 }  // namespace

@@ -1,4 +1,4 @@
-// The audio thread pushes the meter level every sample while the editor
+// The audio thread pushes the meter level every block while the editor
 // thread draws, drags knobs and reads values: no data race, and no waiting
 // of the audio thread on the editor (the meter push takes no lock).
 #include <gtest/gtest.h>
