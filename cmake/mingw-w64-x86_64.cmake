@@ -8,3 +8,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# The C and C++ runtimes and winpthread go into every binary, so a module or
+# test program needs no DLL beyond what every Windows has.
+set(_kestro_static_link "-static -static-libgcc -static-libstdc++")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${_kestro_static_link}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${_kestro_static_link}")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${_kestro_static_link}")

@@ -33,6 +33,12 @@ settings=(--param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release
   --title "KESTRO on the built-in demo: input and output level" \
   --subtitle "Threshold -20 dB, ratio 3:1, attack 0.45 ms, release 250 ms, make-up +${makeup} dB, mix 100 %"
 
+# The Windows bundle, cross-built, zipped as users install it.
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$(nproc)" --target KESTRO
+rm -f out/KESTRO-win64.zip
+(cd build/windows && zip -qr ../../out/KESTRO-win64.zip KESTRO.vst3)
+
 dir=$(cd "$out" && pwd)
 echo
 echo "Demo written to ${dir}:"
@@ -41,3 +47,7 @@ echo "  output.wav   the same through KESTRO"
 echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
 echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
+echo
+echo "VST3 bundles:"
+echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"
+echo "  Windows: $(pwd)/out/KESTRO-win64.zip (KESTRO.vst3/ inside; built in $(pwd)/build/windows/KESTRO.vst3)"

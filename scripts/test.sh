@@ -3,6 +3,8 @@
 #   asan    - debug build with AddressSanitizer and UndefinedBehaviorSanitizer (all tests)
 #   tsan    - ThreadSanitizer build of the concurrency tests
 #   release - optimised build, all tests (the numbers users get)
+#   windows - the Windows cross build, its tests under Wine (after release:
+#             its audio is compared with the Linux module's)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -42,7 +44,14 @@ run_preset() {
   fi
 }
 
-for preset in asan tsan release; do
+stop_wine() {
+  if [[ -x /usr/lib/wine/wineserver && -d build/windows/wineprefix ]]; then
+    WINEPREFIX=$PWD/build/windows/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  fi
+}
+trap stop_wine EXIT
+
+for preset in asan tsan release windows; do
   run_preset "$preset"
 done
 

@@ -71,6 +71,7 @@ extern "C" SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory() {
     gPluginFactory->addRef();
     return gPluginFactory;
   }
+  kestro::KeepModuleLoaded();
   auto* factory = new CPluginFactory(kestro::FactoryInfo());
   factory->registerClass(&kestro::ClassInfo(), kestro::CreateInstance, nullptr);
   gPluginFactory = factory;

@@ -33,4 +33,10 @@ void* ModuleHandle();
 void SetCoreModuleHandle(void* handle);
 void* CoreModuleHandle();
 
+// Called before the module hands out its first object (the factory): keeps
+// the module's code mapped for as long as the platform needs, so that a host
+// that unloads the module while it still holds objects does not call into
+// freed code when it releases them. Implemented by the platform's entry.
+void KeepModuleLoaded();
+
 }  // namespace kestro

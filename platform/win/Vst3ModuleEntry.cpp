@@ -10,6 +10,21 @@ namespace {
 wchar_t gModuleFolder[MAX_PATH] = L"";
 }  // namespace
 
+// Windows hosts are known to call ExitDll and FreeLibrary while a plug-in
+// object or the factory is still referenced (at shutdown, or after a scan);
+// the later Release would then run unmapped code. Once an object has been
+// handed out the module stays mapped until the process ends. A reference
+// count per object cannot do this: the last FreeLibrary would have to run in
+// code that it unmaps.
+void kestro::KeepModuleLoaded() {
+  static const bool pinned = [] {
+    HMODULE self = nullptr;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                              reinterpret_cast<LPCWSTR>(&gModuleFolder), &self) != 0;
+  }();
+  (void)pinned;
+}
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -1,31 +1,9 @@
 #include "tools/host/Vst3Module.h"
 
-#include <dlfcn.h>
-
 #include <filesystem>
 #include <system_error>
 
 namespace kestro {
-namespace {
-
-// The bundle's architecture folder for the machine we were built for.
-constexpr const char* kArchFolder =
-#if defined(__x86_64__)
-    "x86_64-linux";
-#elif defined(__aarch64__)
-    "aarch64-linux";
-#elif defined(__i386__)
-    "i386-linux";
-#else
-    "unknown-linux";
-#endif
-
-std::string DlError() {
-  const char* text = dlerror();
-  return text != nullptr ? text : "unknown error";
-}
-
-}  // namespace
 
 std::string Vst3Module::ResolveLibraryPath(const std::string& path, std::string& error) {
   namespace fs = std::filesystem;
@@ -44,62 +22,41 @@ std::string Vst3Module::ResolveLibraryPath(const std::string& path, std::string&
   if (bundle.filename().empty()) {
     bundle = bundle.parent_path();
   }
-  const std::string name = bundle.stem().string();
-  const fs::path library = bundle / "Contents" / kArchFolder / (name + ".so");
+  const std::string inside = ModuleLibrary::BundleLibrary(bundle.stem().string());
+  const fs::path library = bundle / fs::path(inside).make_preferred();
   if (!fs::is_regular_file(library, ec)) {
-    error = "bundle " + path + " has no " + (fs::path("Contents") / kArchFolder / (name + ".so")).string();
+    error = "bundle " + path + " has no " + inside;
     return {};
   }
   return library.string();
 }
 
 std::unique_ptr<Vst3Module> Vst3Module::Load(const std::string& path, std::string& error) {
-  std::string library = ResolveLibraryPath(path, error);
+  const std::string library = ResolveLibraryPath(path, error);
   if (library.empty()) {
     return nullptr;
   }
-  // dlopen searches the library path for a bare name; a module is always
-  // meant as a file, so make it a path.
-  if (library.find('/') == std::string::npos) {
-    library = "./" + library;
-  }
   std::unique_ptr<Vst3Module> module(new Vst3Module);
-  module->libraryPath_ = library;
-  dlerror();
-  module->handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module->handle_ == nullptr) {
-    error = "cannot load " + library + ": " + DlError();
+  module->library_ = ModuleLibrary::Open(library, error);
+  if (module->library_ == nullptr) {
     return nullptr;
   }
-  module->getFactory_ = reinterpret_cast<GetFactoryProc>(dlsym(module->handle_, "GetPluginFactory"));
+  module->libraryPath_ = module->library_->Path();
+  module->getFactory_ = reinterpret_cast<GetFactoryProc>(module->library_->Symbol("GetPluginFactory"));
   if (module->getFactory_ == nullptr) {
-    error = library + " is not a VST3 module: it does not export GetPluginFactory";
+    error = module->libraryPath_ + " is not a VST3 module: it does not export GetPluginFactory";
     return nullptr;
   }
-  using EntryProc = bool (*)(void*);
-  auto entry = reinterpret_cast<EntryProc>(dlsym(module->handle_, "ModuleEntry"));
-  module->exit_ = reinterpret_cast<ExitProc>(dlsym(module->handle_, "ModuleExit"));
-  if (entry == nullptr || module->exit_ == nullptr) {
-    error = library + " does not export ModuleEntry and ModuleExit, which a Linux VST3 module must";
+  if (!module->library_->Enter(error)) {
     return nullptr;
   }
-  if (!entry(module->handle_)) {
-    error = library + ": ModuleEntry reported failure";
-    return nullptr;
-  }
-  module->entered_ = true;
   return module;
 }
 
 Vst3Module::~Vst3Module() {
   // The factory may live in the library: drop it before the library goes.
   factory_ = nullptr;
-  if (entered_ && exit_ != nullptr) {
-    exit_();
-  }
-  if (handle_ != nullptr) {
-    dlclose(handle_);
-  }
+  library_.reset();
 }
 
 Steinberg::IPluginFactory* Vst3Module::Factory() {
@@ -111,7 +68,7 @@ Steinberg::IPluginFactory* Vst3Module::Factory() {
 }
 
 void* Vst3Module::Symbol(const char* name) const {
-  return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+  return library_ != nullptr ? library_->Symbol(name) : nullptr;
 }
 
 }  // namespace kestro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/host/ModuleLibrary.h"
+
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/base/smartpointer.h"
 
@@ -8,16 +10,16 @@
 
 namespace kestro {
 
-// A VST3 module loaded the way a Linux host loads it: dlopen, ModuleEntry
-// with the library handle, GetPluginFactory; at unload the factory reference
-// is dropped, then ModuleExit and dlclose.
+// A VST3 module loaded the way a host of this platform loads it (see
+// ModuleLibrary): the library, its entry call, GetPluginFactory; at unload
+// the factory reference is dropped, then the exit call and the library.
 class Vst3Module {
  public:
   using GetFactoryProc = Steinberg::IPluginFactory* (*)();
 
-  // path is a shared library or a bundle directory (NAME.vst3, whose library
-  // is Contents/<arch>-linux/NAME.so). Null on failure, with the reason in
-  // error.
+  // path is a library or a bundle directory (NAME.vst3, whose library is
+  // Contents/x86_64-linux/NAME.so or Contents/x86_64-win/NAME.vst3). Null on
+  // failure, with the reason in error.
   static std::unique_ptr<Vst3Module> Load(const std::string& path, std::string& error);
 
   // The library inside a bundle directory, or path itself when it is a file.
@@ -41,14 +43,10 @@ class Vst3Module {
   const std::string& LibraryPath() const { return libraryPath_; }
 
  private:
-  using ExitProc = bool (*)();
-
   Vst3Module() = default;
 
-  void* handle_ = nullptr;
+  std::unique_ptr<ModuleLibrary> library_;
   GetFactoryProc getFactory_ = nullptr;
-  ExitProc exit_ = nullptr;
-  bool entered_ = false;
   Steinberg::IPtr<Steinberg::IPluginFactory> factory_;
   std::string libraryPath_;
 };

@@ -1,11 +1,13 @@
 // Writes the built-in demo loop to a WAV file (24-bit, stereo, 44.1 kHz).
 //
 //   kestro-demo-signal OUTPUT.wav [seconds]
+//   kestro-demo-signal OUTPUT.f32 [seconds]   raw interleaved 32-bit floats
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "tools/kestro-demo-signal/DemoSignal.h"
@@ -23,6 +25,21 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < total; ++i) {
     interleaved[2 * i] = mix.left[i];
     interleaved[2 * i + 1] = mix.right[i];
+  }
+
+  // Raw samples for kestro-render-raw, which has no sound-file library.
+  const std::string name = argv[1];
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".f32") == 0) {
+    std::vector<float> samples(interleaved.begin(), interleaved.end());
+    std::FILE* raw = std::fopen(argv[1], "wb");
+    const bool ok = raw != nullptr && std::fwrite(samples.data(), sizeof(float), samples.size(), raw) == samples.size();
+    if (raw == nullptr || std::fclose(raw) != 0 || !ok) {
+      std::fprintf(stderr, "kestro-demo-signal: cannot write %s\n", argv[1]);
+      std::remove(argv[1]);
+      return 1;
+    }
+    std::printf("wrote %s: %.1f s stereo at %.0f Hz\n", argv[1], seconds, rate);
+    return 0;
   }
 
   SF_INFO info{};
