@@ -186,6 +186,8 @@ void GraphicsCore::CallEndEdit(int param) {
 }
 
 void GraphicsCore::MouseDown(int x, int y, const MouseModifiers& mods) {
+  // A press whose release never came (capture taken away) still ends.
+  EndOpenEdit();
   EndMouseCapture();
   const int hit = HitTest(x, y);
   if (hit < 0) return;
@@ -201,8 +203,19 @@ void GraphicsCore::MouseDown(int x, int y, const MouseModifiers& mods) {
     plugin_->ShowHostParamMenu(param, x, y);
     return;
   }
-  CallBeginEdit(param);
+  BeginEdit(param);
   c.HandleMouseDown(x, y, mods);
+}
+
+void GraphicsCore::BeginEdit(int param) {
+  CallBeginEdit(param);
+  openEdit_ = param;
+}
+
+void GraphicsCore::EndOpenEdit() {
+  const int param = openEdit_;
+  openEdit_ = -1;
+  CallEndEdit(param);
 }
 
 void GraphicsCore::MouseDrag(int x, int y, const MouseModifiers& mods) {
@@ -221,10 +234,13 @@ void GraphicsCore::MouseUp(int x, int y, const MouseModifiers& mods) {
   Control* c = ControlAt(target);
   if (c == nullptr) return;
   c->HandleMouseUp(x, y, mods);
-  CallEndEdit(c->ParamIndex());
+  // Only the edit a press began: a release after a right click (host menu)
+  // or after a double click has none to end.
+  EndOpenEdit();
 }
 
 void GraphicsCore::MouseDoubleClick(int x, int y, const MouseModifiers& mods) {
+  EndOpenEdit();
   EndMouseCapture();
   const int hit = HitTest(x, y);
   if (hit < 0) return;
@@ -233,9 +249,13 @@ void GraphicsCore::MouseDoubleClick(int x, int y, const MouseModifiers& mods) {
     captured_ = hit;
     lastX_ = x;
     lastY_ = y;
+    BeginEdit(c.ParamIndex());
     c.HandleMouseDown(x, y, mods);
   } else {
+    // The host sees the reset as one whole gesture.
+    CallBeginEdit(c.ParamIndex());
     c.HandleDoubleClick(x, y, mods);
+    CallEndEdit(c.ParamIndex());
   }
 }
 

@@ -148,6 +148,9 @@ class GraphicsCore : public IEditor {
   int HitTest(int x, int y) const;
   void CallBeginEdit(int param);
   void CallEndEdit(int param);
+  // The edit gesture a press began, ended by the release.
+  void BeginEdit(int param);
+  void EndOpenEdit();
 
   std::vector<std::unique_ptr<Control>> controls_;
   PluginCore* plugin_;
@@ -157,6 +160,7 @@ class GraphicsCore : public IEditor {
   int height_;
   int frameRate_;
   int captured_ = -1;
+  int openEdit_ = -1;  // parameter of the gesture in progress
   int mouseOver_ = -1;
   int lastX_ = 0;
   int lastY_ = 0;

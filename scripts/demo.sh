@@ -46,6 +46,10 @@ cmake --build --preset windows -j "$(nproc)" --target KESTRO
 rm -f out/KESTRO-win64.zip
 (cd build/windows && zip -qr ../../out/KESTRO-win64.zip KESTRO.vst3)
 
+# The same editor in a window under Wine, as a Windows host shows it after
+# the demo (scripts/windows-editor-shot.sh).
+scripts/windows-editor-shot.sh out/windows-editor.png "${settings[@]}"
+
 dir=$(cd "$out" && pwd)
 echo
 echo "Demo written to ${dir}:"
@@ -55,6 +59,7 @@ echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
 echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
 echo "  editor-x11.png  the editor in its X11 window inside the Linux test host"
+echo "  ../windows-editor.png  the Windows editor in its window under Wine (out/windows-editor.png)"
 echo
 echo "VST3 bundles:"
 echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"

@@ -14,7 +14,7 @@ packages=(
   # Windows cross build and its tests under Wine (libpng for Windows is built
   # from Debian's source package, which needs the deb-src entries below).
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest
-  wine64 xvfb xauth zip dpkg-dev
+  wine64 xvfb xauth zip dpkg-dev imagemagick
 )
 
 # Source entries for Debian's own archives (the ones the binary packages come

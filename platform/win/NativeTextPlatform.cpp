@@ -16,6 +16,9 @@ namespace kestro {
 
 namespace {
 
+// Font heights in pixels beyond any editor's need.
+constexpr int kMaxPixelSize = 16384;
+
 COLORREF ToColorRef(PackedPixel colour) {
   return RGB(PixelByte(colour, 2), PixelByte(colour, 1), PixelByte(colour, 0));
 }
@@ -48,6 +51,9 @@ bool HasUtf8Sequence(const unsigned char* text, size_t length) {
 class NativeTextPlatform final : public TextPlatform {
  public:
   void* MakeFont(const FontRequest& request) override {
+    // GDI makes a font of any height and fails only when drawing it; refuse
+    // the sizes the other platform refuses too.
+    if (request.size > kMaxPixelSize || request.size < -kMaxPixelSize) return nullptr;
     const int escapement = request.orientation * 10;  // tenths of a degree
     return CreateFontA(request.size, 0, escapement, escapement, request.bold ? FW_BOLD : FW_NORMAL,
                        request.italic ? TRUE : FALSE, FALSE, FALSE, 0, 0, 0, FontQuality(request.quality), 0,

@@ -3,7 +3,9 @@
 // regions and the edit gestures the host sees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <limits>
 
 #include "EditorTestSupport.h"
@@ -213,6 +215,51 @@ TEST_F(Editor, RightClickOnABoundControlOpensTheHostMenuWithoutAnEdit) {
   ASSERT_FALSE(host.log.empty());
   EXPECT_EQ(host.log[0], "menu 0 at 30,30");
   EXPECT_EQ(std::count_if(host.log.begin(), host.log.end(), [](const std::string& s) { return s.rfind("begin", 0) == 0; }), 0);
+}
+
+// Window layers deliver a release after every press, double clicks and
+// right clicks included; the host must only ever see whole gestures.
+TEST_F(Editor, ReleasesEndOnlyTheEditTheirPressBegan) {
+  auto balanced = [&] {
+    int open = 0;
+    for (const std::string& s : host.log) {
+      if (s.rfind("begin", 0) == 0) ++open;
+      if (s.rfind("end", 0) == 0 && --open < 0) return false;
+    }
+    return open == 0;
+  };
+  host.log.clear();
+  graphics->MouseDown(30, 30, right);  // host menu, no gesture
+  graphics->MouseUp(30, 30, right);
+  EXPECT_TRUE(balanced());
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "end 0"), 0);
+
+  At(level).SetValue(0.1);
+  host.log.clear();
+  graphics->MouseDown(30, 30, left);
+  graphics->MouseUp(30, 30, left);
+  graphics->MouseDoubleClick(30, 30, left);
+  graphics->MouseUp(30, 30, left);
+  EXPECT_TRUE(balanced());
+  ASSERT_EQ(host.log.size(), 5u);
+  EXPECT_EQ(host.log[2], "begin 0");
+  EXPECT_EQ(host.log[3], "perform 0 0.8000");
+  EXPECT_EQ(host.log[4], "end 0");
+
+  host.log.clear();  // the lamp takes a double click as a press
+  graphics->MouseDown(60, 55, left);
+  graphics->MouseUp(60, 55, left);
+  graphics->MouseDoubleClick(60, 55, left);
+  graphics->MouseUp(60, 55, left);
+  EXPECT_TRUE(balanced());
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "begin 2"), 2);
+
+  host.log.clear();  // a press whose release was lost ends before the next
+  graphics->MouseDown(30, 30, left);
+  graphics->EndMouseCapture();
+  graphics->MouseDown(120, 30, left);
+  graphics->MouseUp(120, 30, left);
+  EXPECT_TRUE(balanced());
 }
 
 TEST_F(Editor, PushedValuesOutsideTheListAreIgnored) {

@@ -1,0 +1,297 @@
+// KESTRO's editor window as a Windows host meets it: the view from the
+// module, attached to a top-level window of ours as "HWND", driven with
+// window messages. The edits that reach the host's component handler and
+// the pixels on screen are what count. Then the hosts that get the order
+// wrong: a second attach, removed without attached, the parent destroyed
+// first, the module unloaded under a live view.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "WindowTestSupport.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "tools/host/PluginInstance.h"
+#include "tools/host/Vst3Module.h"
+
+namespace kestro::test {
+namespace {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+using Kind = RecordingComponentHandler::Kind;
+
+constexpr int kWidth = 1020;
+constexpr int kHeight = 151;
+constexpr POINT kBypassLamp = {99, 64};   // (73,38)-(126,90), param 7
+constexpr POINT kRatioKnob = {378, 64};   // (353,38)-(403,90), param 4
+constexpr POINT kThresholdKnob = {661, 64};  // param 0
+constexpr RECT kBypassRect = {73, 38, 126, 90};
+constexpr RECT kRatioRect = {353, 38, 403, 90};
+
+Vst3Module& Module() {
+  static std::unique_ptr<Vst3Module> module = [] {
+    std::string error;
+    auto m = Vst3Module::Load(KESTRO_MODULE_PATH, error);
+    if (m == nullptr) ADD_FAILURE() << error;
+    return m;
+  }();
+  return *module;
+}
+
+std::string ModulePath() {
+  std::string path = KESTRO_MODULE_PATH;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+bool ClassRegistered() {
+  WNDCLASSEXA info = {};
+  info.cbSize = sizeof info;
+  return GetClassInfoExA(GetModuleHandleA("KESTRO.vst3"), "KestroEditorWindow", &info) != 0;
+}
+
+// Client positions as window messages carry them (signed 16-bit each).
+LPARAM Xy(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
+LPARAM At(POINT p) { return Xy(p.x, p.y); }
+
+// One instance, its view and a host window to put it in.
+struct Session {
+  Session() : host(kWidth, kHeight) {
+    std::string error;
+    instance = PluginInstance::CreateFirstEffect(Module().Factory(), error);
+    EXPECT_NE(instance, nullptr) << error;
+    if (instance != nullptr) view = instance->Controller()->createView(ViewType::kEditor);
+  }
+  ~Session() {
+    if (view != nullptr) {
+      view->removed();
+      view->release();
+    }
+  }
+  bool Attach() { return view != nullptr && view->attached(host.Handle(), kPlatformTypeHWND) == kResultOk; }
+  std::vector<RecordingComponentHandler::Call> Calls() const { return instance->Handler().Calls(); }
+
+  HostWindow host;
+  std::unique_ptr<PluginInstance> instance;
+  IPlugView* view = nullptr;
+};
+
+// The calls of one kind for one parameter.
+int Count(const std::vector<RecordingComponentHandler::Call>& calls, Kind kind, ParamID id) {
+  return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const auto& c) { return c.kind == kind && c.id == id; }));
+}
+
+double LastPerform(const std::vector<RecordingComponentHandler::Call>& calls, ParamID id) {
+  double value = -1.0;
+  for (const auto& c : calls) {
+    if (c.kind == Kind::kPerformEdit && c.id == id) value = c.value;
+  }
+  return value;
+}
+
+// Begin, at least one perform, end, in that order, for id alone.
+bool OneGesture(const std::vector<RecordingComponentHandler::Call>& calls, ParamID id) {
+  std::vector<Kind> kinds;
+  for (const auto& c : calls) {
+    if (c.id == id && c.kind != Kind::kRestart) kinds.push_back(c.kind);
+  }
+  return kinds.size() >= 3 && kinds.front() == Kind::kBeginEdit && kinds.back() == Kind::kEndEdit &&
+         std::all_of(kinds.begin() + 1, kinds.end() - 1, [](Kind k) { return k == Kind::kPerformEdit; });
+}
+
+TEST(EditorWindow, OpensInTheHostWindowAndDrawsTheEditor) {
+  Session s;
+  ASSERT_NE(s.view, nullptr);
+  EXPECT_EQ(s.view->isPlatformTypeSupported(kPlatformTypeHWND), kResultOk);
+  EXPECT_EQ(s.view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultFalse);
+  ASSERT_TRUE(s.Attach());
+  HWND editor = s.host.Editor();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(GetParent(editor), s.host.Handle());
+  RECT client;
+  GetClientRect(editor, &client);
+  EXPECT_EQ(client.right, kWidth);
+  EXPECT_EQ(client.bottom, kHeight);
+  EXPECT_TRUE(ClassRegistered());
+  // The first ticks draw the whole editor: the lamp is not the host's grey.
+  ASSERT_TRUE(PumpUntil([&] {
+    const auto lamp = Grab(editor, kBypassRect);
+    return std::any_of(lamp.begin(), lamp.end(), [&](uint32_t p) { return p != lamp.front(); });
+  }));
+  EXPECT_EQ(s.view->removed(), kResultOk);
+  EXPECT_EQ(s.host.Editor(), nullptr);
+  EXPECT_FALSE(ClassRegistered());
+}
+
+TEST(EditorWindow, MouseAndKeysReachTheHostAsWholeEditGestures) {
+  Session s;
+  ASSERT_TRUE(s.Attach());
+  HWND editor = s.host.Editor();
+  ASSERT_NE(editor, nullptr);
+  Pump(200);
+  const auto lampBefore = Grab(editor, kBypassRect);
+  const auto ratioBefore = Grab(editor, kRatioRect);
+  const double ratioStart = s.instance->Controller()->getParamNormalized(4);
+  const double thresholdStart = s.instance->Controller()->getParamNormalized(0);
+  const double bypassStart = s.instance->Controller()->getParamNormalized(7);
+  s.instance->Handler().Clear();
+
+  // A click on the bypass lamp switches it over; the lamp is redrawn.
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, At(kBypassLamp));
+  SendMessageA(editor, WM_LBUTTONUP, 0, At(kBypassLamp));
+  auto calls = s.Calls();
+  EXPECT_TRUE(OneGesture(calls, 7));
+  EXPECT_EQ(LastPerform(calls, 7), 1.0 - bypassStart);
+  EXPECT_TRUE(PumpUntil([&] { return Grab(editor, kBypassRect) != lampBefore; }));
+
+  // 104 pixels up on the ratio knob: half its travel (208 px is the whole).
+  s.instance->Handler().Clear();
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, At(kRatioKnob));
+  EXPECT_EQ(GetCapture(), editor);
+  SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, Xy(kRatioKnob.x, kRatioKnob.y - 52));
+  // Outside the window: the capture keeps the drag on the knob.
+  SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, Xy(kRatioKnob.x, kRatioKnob.y - 104));
+  SendMessageA(editor, WM_LBUTTONUP, 0, Xy(kRatioKnob.x, kRatioKnob.y - 104));
+  EXPECT_NE(GetCapture(), editor);
+  calls = s.Calls();
+  EXPECT_TRUE(OneGesture(calls, 4));
+  EXPECT_EQ(Count(calls, Kind::kPerformEdit, 4), 2);
+  EXPECT_NEAR(LastPerform(calls, 4), std::min(1.0, ratioStart + 0.5), 1e-9);
+  EXPECT_TRUE(PumpUntil([&] { return Grab(editor, kRatioRect) != ratioBefore; }));
+  // Moves without a button are no drag.
+  s.instance->Handler().Clear();
+  SendMessageA(editor, WM_MOUSEMOVE, 0, Xy(kRatioKnob.x, 0));
+  EXPECT_TRUE(s.Calls().empty());
+
+  // Two wheel notches towards the user on the threshold knob (which starts
+  // at the top): -2 %. Wheel positions are screen positions.
+  POINT screen = kThresholdKnob;
+  ClientToScreen(editor, &screen);
+  SendMessageA(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-2 * WHEEL_DELTA)), Xy(screen.x, screen.y));
+  EXPECT_NEAR(LastPerform(s.Calls(), 0), thresholdStart - 0.02, 1e-9);
+  // A notch away from the user: +1 %; half a notch is no step.
+  SendMessageA(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), Xy(screen.x, screen.y));
+  EXPECT_NEAR(LastPerform(s.Calls(), 0), thresholdStart - 0.01, 1e-9);
+  SendMessageA(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), Xy(screen.x, screen.y));
+  EXPECT_NEAR(LastPerform(s.Calls(), 0), thresholdStart - 0.01, 1e-9);
+
+  // A double click puts the ratio back where the editor opened, as one
+  // gesture; the second release ends nothing.
+  s.instance->Handler().Clear();
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, At(kRatioKnob));
+  SendMessageA(editor, WM_LBUTTONUP, 0, At(kRatioKnob));
+  SendMessageA(editor, WM_LBUTTONDBLCLK, MK_LBUTTON, At(kRatioKnob));
+  SendMessageA(editor, WM_LBUTTONUP, 0, At(kRatioKnob));
+  calls = s.Calls();
+  EXPECT_NEAR(LastPerform(calls, 4), ratioStart, 1e-9);
+  EXPECT_EQ(Count(calls, Kind::kBeginEdit, 4), 2);
+  EXPECT_EQ(Count(calls, Kind::kEndEdit, 4), 2);
+
+  // A right click asks the host for its parameter menu, and edits nothing.
+  s.instance->Handler().Clear();
+  SendMessageA(editor, WM_RBUTTONDOWN, MK_RBUTTON, At(kThresholdKnob));
+  SendMessageA(editor, WM_RBUTTONUP, 0, At(kThresholdKnob));
+  calls = s.Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].kind, Kind::kContextMenu);
+  EXPECT_EQ(calls[0].id, 0u);
+
+  // Keys no control takes go on to the host's window.
+  HostWindow::KeysReceived().clear();
+  SendMessageA(editor, WM_KEYDOWN, VK_F5, 0);
+  SendMessageA(editor, WM_KEYDOWN, 'Q', 0);
+  EXPECT_EQ(HostWindow::KeysReceived(), (std::vector<WPARAM>{VK_F5, 'Q'}));
+}
+
+TEST(EditorWindow, TwoEditorsShareOneClassThatGoesWithTheLast) {
+  Session a, b;
+  ASSERT_TRUE(a.Attach());
+  ASSERT_TRUE(b.Attach());
+  EXPECT_TRUE(ClassRegistered());
+  EXPECT_EQ(a.view->removed(), kResultOk);
+  EXPECT_TRUE(ClassRegistered()) << "the other editor still uses it";
+  // The remaining editor still works.
+  HWND editor = b.host.Editor();
+  ASSERT_NE(editor, nullptr);
+  b.instance->Handler().Clear();
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, At(kBypassLamp));
+  SendMessageA(editor, WM_LBUTTONUP, 0, At(kBypassLamp));
+  EXPECT_TRUE(OneGesture(b.Calls(), 7));
+  EXPECT_EQ(b.view->removed(), kResultOk);
+  EXPECT_FALSE(ClassRegistered());
+  // Open again after all closed: registered anew.
+  ASSERT_TRUE(a.Attach());
+  EXPECT_TRUE(ClassRegistered());
+}
+
+TEST(EditorWindow, HostsThatGetTheOrderWrong) {
+  Session s;
+  ASSERT_NE(s.view, nullptr);
+  EXPECT_EQ(s.view->removed(), kResultOk) << "removed without attached";
+  EXPECT_NE(s.view->attached(nullptr, kPlatformTypeHWND), kResultOk);
+  EXPECT_NE(s.view->attached(reinterpret_cast<void*>(0x1234), kPlatformTypeHWND), kResultOk)
+      << "no such window: creation fails";
+  EXPECT_FALSE(ClassRegistered()) << "a failed open leaves no class behind";
+
+  ASSERT_TRUE(s.Attach());
+  EXPECT_NE(s.view->attached(s.host.Handle(), kPlatformTypeHWND), kResultOk) << "second attach";
+  IPlugView* second = s.instance->Controller()->createView(ViewType::kEditor);
+  ASSERT_NE(second, nullptr);
+  HostWindow other(kWidth, kHeight);
+  EXPECT_NE(second->attached(other.Handle(), kPlatformTypeHWND), kResultOk) << "one editor, one window";
+  EXPECT_EQ(other.Editor(), nullptr);
+  second->release();
+
+  // The host destroys its window with the editor inside, then removes.
+  s.host.Destroy();
+  Pump(100);
+  EXPECT_EQ(s.view->removed(), kResultOk);
+  EXPECT_FALSE(ClassRegistered());
+  // The view opens again in a new parent.
+  HostWindow again(kWidth, kHeight);
+  ASSERT_EQ(s.view->attached(again.Handle(), kPlatformTypeHWND), kResultOk);
+  EXPECT_NE(again.Editor(), nullptr);
+  Pump(100);
+  EXPECT_EQ(s.view->removed(), kResultOk);
+}
+
+TEST(EditorWindow, ModuleUnloadedUnderAnOpenViewDoesNotCrash) {
+  HMODULE module = LoadLibraryA(ModulePath().c_str());
+  ASSERT_NE(module, nullptr);
+  using BoolProc = bool (*)();
+  using FactoryProc = IPluginFactory* (*)();
+  auto symbol = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(module, name)); };
+  auto init = reinterpret_cast<BoolProc>(symbol("InitDll"));
+  auto exit = reinterpret_cast<BoolProc>(symbol("ExitDll"));
+  auto factoryProc = reinterpret_cast<FactoryProc>(symbol("GetPluginFactory"));
+  ASSERT_TRUE(init && exit && factoryProc);
+  ASSERT_TRUE(init());
+  IPluginFactory* factory = factoryProc();
+  std::string error;
+  auto instance = PluginInstance::CreateFirstEffect(factory, error);
+  ASSERT_NE(instance, nullptr) << error;
+  IPlugView* view = instance->Controller()->createView(ViewType::kEditor);
+  ASSERT_NE(view, nullptr);
+  HostWindow host(kWidth, kHeight);
+  ASSERT_EQ(view->attached(host.Handle(), kPlatformTypeHWND), kResultOk);
+
+  EXPECT_TRUE(exit());
+  FreeLibrary(module);
+  // Timer ticks and input still run the module's code.
+  HWND editor = host.Editor();
+  ASSERT_NE(editor, nullptr);
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, At(kBypassLamp));
+  SendMessageA(editor, WM_LBUTTONUP, 0, At(kBypassLamp));
+  Pump(200);
+  EXPECT_EQ(view->removed(), kResultOk);
+  view->release();
+  instance.reset();
+  factory->release();
+}
+
+}  // namespace
+}  // namespace kestro::test
