@@ -3,43 +3,14 @@
 // knob-drag step (the move, the redraw of the knob and its copy to the
 // window), through shared memory (argument 1) or the socket (0). Needs an X
 // display: run it under Xvfb or on a desktop.
-#include <xcb/xcb.h>
-
 #include <benchmark/benchmark.h>
 
-#include <cstdint>
-#include <cstdlib>
-
+#include "bench/graphics/BenchHostWindow.h"
 #include "platform/linux/GraphicsX11.h"
 #include "plugin/Kestro.h"
 
 namespace kestro {
 namespace {
-
-// The benchmark calls the editor itself; the loop only takes registrations.
-class IdleLoop : public HostRunLoop {
- public:
-  bool WatchFile(int, Client*) override { return true; }
-  bool StartTimer(int, Client*) override { return true; }
-  void Forget(Client*) override {}
-};
-
-struct HostWindow {
-  HostWindow() {
-    connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection) != 0) return;
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1020, 151, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-    xcb_map_window(connection, window);
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-  }
-  ~HostWindow() { xcb_disconnect(connection); }
-  void* Handle() const { return reinterpret_cast<void*>(uintptr_t{window}); }
-  xcb_connection_t* connection = nullptr;
-  xcb_window_t window = 0;
-};
 
 struct WindowedKestro {
   explicit WindowedKestro(bool shared) {
@@ -50,7 +21,7 @@ struct WindowedKestro {
     editor->AllowSharedMemory(shared);
   }
   bool Open() { return host.window != 0 && editor != nullptr && editor->OpenEditorWindow(host.Handle()) != nullptr; }
-  HostWindow host;
+  BenchHostWindow host;
   IdleLoop loop;
   Kestro kestro;
   GraphicsX11* editor = nullptr;
