@@ -129,7 +129,10 @@ void* GraphicsX11::OpenEditorWindow(void* parent) {
     Teardown(true, false);
     return nullptr;
   }
-  xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window_, XCB_CURRENT_TIME);
+  // The keyboard focus stays with the host: a window that took it on opening
+  // or on a click would swallow the host's shortcuts (the space bar's play
+  // and stop) while the editor itself wants no keys. Keys reach the editor
+  // when the host gives it the focus.
   xcb_flush(connection_);
 
   // The first tick draws the whole editor.
@@ -343,7 +346,6 @@ void GraphicsX11::HandleButtonPress(const xcb_button_press_event_t& event) {
     return;
   }
   if (event.detail < 1 || event.detail > 3) return;
-  xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window_, event.time);
   buttonsDown_ |= ButtonBit(event.detail);
   lastX_ = x;
   lastY_ = y;

@@ -283,7 +283,17 @@ TEST_F(X11Window, PointerInputReachesTheControlAndDragsOutsideTheWindow) {
 }
 
 TEST_F(X11Window, KeysGoToTheControlUnderThePointerOrOnToTheHostWindow) {
-  Open();
+  // Opening and clicking leave the keyboard with the host, so its shortcuts
+  // keep working.
+  display.Focus(parent);
+  const xcb_window_t window = Open();
+  Point(20, 20);
+  display.Click(1);
+  for (int i = 0; i < 3; ++i) loop.Dispatch();
+  EXPECT_EQ(display.Focused(), parent);
+
+  // Given the focus, the editor takes keys.
+  display.Focus(window);
   Point(120, 70);
   display.Key('q');
   display.Key(0xff52);  // Up
