@@ -28,13 +28,14 @@ settings=(--param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release
   "$out/input.wav" "$out/output.wav"
 # The editor as it looks at the end of the demo, meter deflected.
 "$tools/kestro-snapshot" "${settings[@]}" --input "$out/input.wav" "$out/editor.png"
-# The editor embedded in a real X11 window by the Linux test host, as a Linux
-# host shows it (on a private Xvfb when there is no display).
+# The same state in a real X11 window: the Linux test host plays the demo
+# through the module, then embeds the editor as a Linux host does (on a
+# private Xvfb when there is no display).
 if [[ -z ${DISPLAY:-} ]]; then
   source scripts/start-xvfb.sh
   kestro_start_xvfb
 fi
-"$tools/kestro-editor" --seconds 0.5 --screenshot "$out/editor-x11.png"
+"$tools/kestro-editor" "${settings[@]}" --input "$out/input.wav" --seconds 0.5 --screenshot "$out/editor-x11.png"
 /usr/bin/python3 tools/plot-levels/plot_levels.py "$out/levels.csv" "$out/levels.png" \
   --makeup "$makeup" \
   --title "KESTRO on the built-in demo: input and output level" \

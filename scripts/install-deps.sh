@@ -9,7 +9,7 @@ packages=(
   juce-modules-source-data
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libsndfile1-dev
-  libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev xvfb
+  libxcb1-dev libxcb-keysyms1-dev libxcb-shm0-dev libxcb-xtest0-dev xvfb
   python3 python3-cairo
   # Windows cross build and its tests under Wine (libpng for Windows is built
   # from Debian's source package, which needs the deb-src entries below).

@@ -120,6 +120,7 @@ void* GraphicsX11::OpenEditorWindow(void* parent) {
   gc_ = xcb_generate_id(connection_);
   xcb_create_gc(connection_, gc_, window_, 0, nullptr);
   keySymbols_ = xcb_key_symbols_alloc(connection_);
+  if (allowSharedMemory_) shared_.Attach(connection_, width, height);
   xcb_map_window(connection_, window_);
 
   loop_ = loop;
@@ -128,7 +129,10 @@ void* GraphicsX11::OpenEditorWindow(void* parent) {
     Teardown(true, false);
     return nullptr;
   }
-  xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window_, XCB_CURRENT_TIME);
+  // The keyboard focus stays with the host: a window that took it on opening
+  // or on a click would swallow the host's shortcuts (the space bar's play
+  // and stop) while the editor itself wants no keys. Keys reach the editor
+  // when the host gives it the focus.
   xcb_flush(connection_);
 
   // The first tick draws the whole editor.
@@ -208,6 +212,7 @@ void GraphicsX11::Teardown(bool destroyWindow, bool endPress) {
   loop_ = nullptr;
   if (keySymbols_ != nullptr) xcb_key_symbols_free(keySymbols_);
   keySymbols_ = nullptr;
+  shared_.Release(connection_);
   if (destroyWindow && window_ != 0 && xcb_connection_has_error(connection_) == 0) {
     // Waits for the server: the window is gone when this returns, whatever
     // the host does next with its own.
@@ -266,6 +271,11 @@ void GraphicsX11::Tick() {
   if (xcb_connection_has_error(connection_) != 0) Teardown(false, true);
 }
 
+void GraphicsX11::WaitForServer() {
+  if (connection_ == nullptr) return;
+  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
 void GraphicsX11::DrawExposed() {
   if (!exposePending_) return;
   const PixelRect region = Intersection(exposed_, PixelRect{0, 0, Width(), Height()});
@@ -320,7 +330,10 @@ void GraphicsX11::HandleEvent(const xcb_generic_event_t* event) {
                                        reinterpret_cast<const xcb_mapping_notify_event_t*>(event)));
       break;
     default:
-      break;  // focus changes, errors of requests nobody waits for
+      // Shared-memory completions; focus changes, errors of requests
+      // nobody waits for.
+      shared_.HandleEvent(event);
+      break;
   }
 }
 
@@ -333,7 +346,6 @@ void GraphicsX11::HandleButtonPress(const xcb_button_press_event_t& event) {
     return;
   }
   if (event.detail < 1 || event.detail > 3) return;
-  xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window_, event.time);
   buttonsDown_ |= ButtonBit(event.detail);
   lastX_ = x;
   lastY_ = y;
@@ -421,6 +433,21 @@ bool GraphicsX11::PresentRegion(const PixelRect& rect) {
       Intersection(rect, PixelRect{0, 0, std::min(bitmap->Width(), Width()), std::min(bitmap->Height(), Height())});
   if (region.Empty() || region.Width() <= 0 || region.Height() <= 0) return true;
 
+  // A window grown since the segment was made needs a bigger one; if that
+  // fails the pixels go through the socket.
+  if (shared_.Attached() && (region.right > shared_.Width() || region.bottom > shared_.Height())) {
+    shared_.Attach(connection_, std::max(shared_.Width(), Width()), std::max(shared_.Height(), Height()));
+  }
+  if (shared_.Attached() && region.right <= shared_.Width() && region.bottom <= shared_.Height()) {
+    shared_.Put(connection_, window_, gc_, depth_, *bitmap, region, swapBytes_);
+  } else if (!PutThroughSocket(*bitmap, region)) {
+    return false;
+  }
+  xcb_flush(connection_);
+  return true;
+}
+
+bool GraphicsX11::PutThroughSocket(const SystemBitmap& bitmap, const PixelRect& region) {
   // Bands of whole rows, each within the server's request size.
   constexpr size_t kRequestHeader = 24;
   const auto rowPixels = static_cast<size_t>(region.Width());
@@ -431,7 +458,7 @@ bool GraphicsX11::PresentRegion(const PixelRect& rect) {
     const int rows = static_cast<int>(std::min<size_t>(bandRows, static_cast<size_t>(region.bottom - top)));
     rows_.resize(rowPixels * static_cast<size_t>(rows));
     for (int i = 0; i < rows; ++i) {
-      std::memcpy(&rows_[static_cast<size_t>(i) * rowPixels], bitmap->Row(top + i) + region.left, rowBytes);
+      std::memcpy(&rows_[static_cast<size_t>(i) * rowPixels], bitmap.Row(top + i) + region.left, rowBytes);
     }
     if (swapBytes_) {
       for (uint32_t& pixel : rows_) pixel = __builtin_bswap32(pixel);
@@ -442,7 +469,6 @@ bool GraphicsX11::PresentRegion(const PixelRect& rect) {
                   reinterpret_cast<const uint8_t*>(rows_.data()));
     top += rows;
   }
-  xcb_flush(connection_);
   return true;
 }
 
@@ -458,6 +484,7 @@ void GraphicsX11::Resize(int width, int height) {
       const uint32_t size[2] = {static_cast<uint32_t>(std::max(geometry->width + dw, 1)),
                                 static_cast<uint32_t>(std::max(geometry->height + dh, 1))};
       xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+      xcb_flush(connection_);
     }
   }
   exposed_ = Union(exposed_, PixelRect{0, 0, width, height});

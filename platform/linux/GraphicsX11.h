@@ -8,6 +8,7 @@
 #include "graphics/GraphicsCore.h"
 #include "graphics/HostRunLoop.h"
 #include "platform/linux/DoubleClickDetector.h"
+#include "platform/linux/X11SharedImage.h"
 
 struct _XCBKeySymbols;
 
@@ -41,11 +42,20 @@ class GraphicsX11 : public GraphicsCore, private HostRunLoop::Client {
   void HidePointer() override;
   void ShowPointer() override;
 
+  // Whether windows opened from now on may paint through shared memory
+  // (on by default; off sends every pixel through the socket).
+  void AllowSharedMemory(bool allow) { allowSharedMemory_ = allow; }
+  // Whether the open window paints through shared memory.
+  bool UsesSharedMemory() const { return shared_.Attached(); }
+
   // Handles every event waiting on the connection, then redraws what was
   // exposed. What the run loop does when the connection has data.
   void ProcessEvents();
   // One tick of the redraw timer: draws whatever is dirty.
   void Tick();
+  // Returns once the server has carried out everything sent so far, so what
+  // was presented is on screen (for screenshots and timing).
+  void WaitForServer();
 
  private:
   void OnFileReady(int fd) override;
@@ -63,6 +73,8 @@ class GraphicsX11 : public GraphicsCore, private HostRunLoop::Client {
   // Sends a key the editor did not take to the host's top-level window.
   void PassKeyOn(const xcb_key_press_event_t& event);
   void DrawExposed();
+  // Sends region's pixels through the socket, in bands the server accepts.
+  bool PutThroughSocket(const SystemBitmap& bitmap, const PixelRect& region);
   bool CheckPixelFormat(const xcb_setup_t* setup, const xcb_screen_t* screen);
   xcb_cursor_t MakeArrowCursor();
   xcb_cursor_t MakeBlankCursor();
@@ -80,6 +92,8 @@ class GraphicsX11 : public GraphicsCore, private HostRunLoop::Client {
   bool swapBytes_ = false;       // the server wants big-endian pixels
   size_t maxRequestBytes_ = 0;
   std::vector<uint32_t> rows_;   // one band of pixels on its way to the server
+  X11SharedImage shared_;        // attached while the server takes shared memory
+  bool allowSharedMemory_ = true;
 
   PixelRect exposed_;
   bool exposePending_ = false;

@@ -13,11 +13,26 @@
 #include "tools/kestro-demo-signal/DemoSignal.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: kestro-demo-signal OUTPUT.wav [seconds]\n");
+  static constexpr char kUsage[] =
+      "usage: kestro-demo-signal OUTPUT.wav|OUTPUT.f32 [seconds]\n"
+      "Writes the built-in demo loop (default 11 s, 1 to 600).\n";
+  // An option is never taken for a file name to write over.
+  if (argc >= 2 && argv[1][0] == '-') {
+    const std::string option = argv[1];
+    std::fputs(kUsage, option == "--help" || option == "-h" ? stdout : stderr);
+    return option == "--help" || option == "-h" ? 0 : 2;
+  }
+  if (argc < 2 || argc > 3) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
-  const double seconds = argc > 2 ? std::clamp(std::atof(argv[2]), 1.0, 600.0) : 11.0;
+  char* end = nullptr;
+  const double asked = argc > 2 ? std::strtod(argv[2], &end) : 11.0;
+  if (argc > 2 && (end == argv[2] || *end != '\0' || !(asked >= 1.0 && asked <= 600.0))) {
+    std::fprintf(stderr, "kestro-demo-signal: seconds must be a number from 1 to 600, not '%s'\n", argv[2]);
+    return 2;
+  }
+  const double seconds = asked;
   const kestro::DemoSignal mix = kestro::MakeDemoSignal(seconds);
   const size_t total = mix.left.size();
   const double rate = mix.rate;

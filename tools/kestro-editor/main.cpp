@@ -2,7 +2,9 @@
 // window of its own, as a Linux host embeds it: the view is attached to an
 // X11 window and driven by a run loop lent through the view's frame. It
 // runs until the window is closed or --seconds have passed, and can write
-// what the window showed to a PNG file.
+// what the window showed to a PNG file. Parameters can be set and a sound
+// file played through the plug-in first, so the editor shows that state.
+#include <sndfile.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "graphics/raster/MemBitmap.h"
 #include "pluginterfaces/gui/iplugview.h"
@@ -19,11 +22,15 @@
 #include "tools/host/RunLoopFrame.h"
 #include "tools/host/Vst3Module.h"
 #include "tools/kestro-render/DefaultModule.h"
+#include "tools/kestro-render/ParameterLookup.h"
+#include "tools/kestro-render/SoundFile.h"
 #include "tools/kestro-snapshot/PngFile.h"
 
 namespace {
 
 using namespace Steinberg;
+
+constexpr int kBlock = 512;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "kestro-editor: %s\n", message.c_str());
@@ -32,10 +39,42 @@ int Fail(const std::string& message) {
 
 void Usage() {
   std::puts(
-      "usage: kestro-editor [--module PATH] [--seconds S] [--screenshot OUT.png]\n"
+      "usage: kestro-editor [--module PATH] [--param NAME=VALUE]... [--input FILE]\n"
+      "                     [--seconds S] [--screenshot OUT.png]\n"
       "Shows the effect's editor in a window on $DISPLAY until the window is\n"
-      "closed, or for S seconds. --screenshot writes what the window showed\n"
-      "when it closes (give --seconds with it to take one unattended).");
+      "closed, or for S seconds. --param sets a parameter to a plain value as\n"
+      "kestro-render does; --input plays a mono or stereo sound file through\n"
+      "the plug-in before the editor opens (its meters then show the end of\n"
+      "it). --screenshot writes what the window showed when it closes (give\n"
+      "--seconds with it to take one unattended).");
+}
+
+// Plays a sound file through the running instance, in blocks as a host
+// would, and throws the output away.
+bool PlayThrough(kestro::PluginInstance& instance, kestro::SoundFile& input, int block, std::string& error) {
+  const int channels = input.Info().channels;
+  std::vector<double> frames(static_cast<size_t>(block) * static_cast<size_t>(channels));
+  std::vector<std::vector<float>> in(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(block)));
+  std::vector<std::vector<float>> out(static_cast<size_t>(instance.OutputChannels()),
+                                      std::vector<float>(static_cast<size_t>(block)));
+  std::vector<float*> inPointers, outPointers;
+  for (auto& channel : in) inPointers.push_back(channel.data());
+  for (auto& channel : out) outPointers.push_back(channel.data());
+  for (;;) {
+    const sf_count_t n = sf_readf_double(input.Handle(), frames.data(), block);
+    if (n <= 0) return true;
+    for (sf_count_t i = 0; i < n; ++i) {
+      for (int c = 0; c < channels; ++c) {
+        in[static_cast<size_t>(c)][static_cast<size_t>(i)] =
+            static_cast<float>(frames[static_cast<size_t>(i) * static_cast<size_t>(channels) + static_cast<size_t>(c)]);
+      }
+    }
+    const tresult result = instance.Process(static_cast<int32>(n), inPointers.data(), nullptr, outPointers.data());
+    if (result != kResultOk) {
+      error = "the plug-in failed to process a block (result " + std::to_string(result) + ")";
+      return false;
+    }
+  }
 }
 
 // The tool's own window: a top-level the window manager can close.
@@ -144,7 +183,8 @@ class HostWindow : public Linux::IEventHandler {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string modulePath, screenshot;
+  std::string modulePath, screenshot, inputPath;
+  std::vector<std::string> params;
   double seconds = -1.0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -154,6 +194,10 @@ int main(int argc, char** argv) {
       return 0;
     } else if (arg == "--module" && hasValue) {
       modulePath = argv[++i];
+    } else if (arg == "--param" && hasValue) {
+      params.push_back(argv[++i]);
+    } else if (arg == "--input" && hasValue) {
+      inputPath = argv[++i];
     } else if (arg == "--screenshot" && hasValue) {
       screenshot = argv[++i];
     } else if (arg == "--seconds" && hasValue) {
@@ -177,6 +221,35 @@ int main(int argc, char** argv) {
       kestro::PluginInstance::CreateFirstEffect(module->Factory(), error);
   if (!instance) return Fail(modulePath + ": " + error);
   if (instance->Controller() == nullptr) return Fail(modulePath + ": the plug-in has no edit controller");
+
+  // Every setting is checked before anything is played or shown.
+  const kestro::ParameterLookup lookup(instance->Controller());
+  std::vector<kestro::ParameterLookup::Setting> settings;
+  for (const std::string& param : params) {
+    const size_t eq = param.find('=');
+    kestro::ParameterLookup::Setting setting;
+    if (eq == std::string::npos) return Fail("--param takes NAME=VALUE, not " + param);
+    if (!lookup.Resolve(param.substr(0, eq), param.substr(eq + 1), setting, error)) return Fail(error);
+    settings.push_back(setting);
+  }
+  kestro::SoundFile input;
+  if (!inputPath.empty()) {
+    if (!input.OpenRead(inputPath, error)) return Fail(error);
+    if (input.Info().channels < 1 || input.Info().channels > 2) {
+      return Fail(inputPath + ": " + std::to_string(input.Info().channels) + " channels; mono or stereo please");
+    }
+    kestro::PluginInstance::Setup setup;
+    setup.sampleRate = input.Info().samplerate;
+    setup.maxBlock = kBlock;
+    setup.main = setup.output = input.Info().channels == 1 ? Vst::SpeakerArr::kMono : Vst::SpeakerArr::kStereo;
+    if (!instance->Start(setup, error)) return Fail(modulePath + ": " + error);
+  }
+  for (const auto& setting : settings) {
+    // The controller shows it, the processor applies it with the first block.
+    instance->Controller()->setParamNormalized(setting.id, setting.normalized);
+    instance->Changes().Add(setting.id, setting.normalized);
+  }
+  if (!inputPath.empty() && !PlayThrough(*instance, input, kBlock, error)) return Fail(inputPath + ": " + error);
 
   IPlugView* view = instance->Controller()->createView(Vst::ViewType::kEditor);
   if (view == nullptr) return Fail(modulePath + ": the plug-in has no editor");

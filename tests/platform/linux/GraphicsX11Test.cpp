@@ -182,22 +182,71 @@ TEST_F(X11Window, OpeningAgainKeepsOneWindowAtTheOldPlace) {
   EXPECT_EQ(loop.timers.size(), 1u);
 }
 
-TEST_F(X11Window, TheTimerShowsTheDrawingBitmap) {
-  const xcb_window_t window = Open();
-  loop.Tick();
-  display.Sync();
-  PixelRect dirty;
-  EXPECT_FALSE(editor->CollectDirtyRect(dirty)) << "the tick drew everything";
-  const std::vector<uint32_t> shown = display.Pixels(window, 0, 0, kWidth, kHeight);
-  ASSERT_EQ(shown.size(), static_cast<size_t>(kWidth * kHeight));
+// Window pixels in rect that differ from the drawing bitmap.
+int PixelsUnlike(TestDisplay& display, xcb_window_t window, const Bitmap& bitmap, const PixelRect& rect) {
+  const std::vector<uint32_t> shown = display.Pixels(window, rect.left, rect.top, rect.Width(), rect.Height());
+  if (shown.size() != static_cast<size_t>(rect.Width() * rect.Height())) return -1;
   int wrong = 0;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      wrong += shown[static_cast<size_t>(y * kWidth + x)] != (editor->DrawingBitmap()->Row(y)[x] & 0xffffff);
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) {
+      wrong += shown[static_cast<size_t>((y - rect.top) * rect.Width() + x - rect.left)] != (bitmap.Row(y)[x] & 0xffffff);
     }
   }
-  EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(shown[static_cast<size_t>(5 * kWidth + 260)], picture->Row(5)[260] & 0xffffff);
+  return wrong;
+}
+
+// Shared memory (Xvfb offers it) and the socket must show the same pixels,
+// for the whole editor, a part of it drawn at an offset, and a grown window.
+TEST_F(X11Window, TheTimerShowsTheDrawingBitmapThroughSharedMemoryOrTheSocket) {
+  for (const bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared memory" : "socket");
+    editor->AllowSharedMemory(shared);
+    const xcb_window_t window = Open();
+    EXPECT_EQ(editor->UsesSharedMemory(), shared);
+    loop.Tick();
+    display.Sync();
+    PixelRect dirty;
+    EXPECT_FALSE(editor->CollectDirtyRect(dirty)) << "the tick drew everything";
+    const Bitmap& drawn = *editor->DrawingBitmap();
+    EXPECT_EQ(PixelsUnlike(display, window, drawn, {0, 0, kWidth, kHeight}), 0);
+    EXPECT_EQ(display.Pixels(window, 260, 5, 1, 1)[0], picture->Row(5)[260] & 0xffffff);
+
+    // A new picture drawn only inside a region: the rest keeps the old one.
+    const std::vector<uint32_t> before = display.Pixels(window, 0, 0, kWidth, kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) picture->Row(y)[x] = MakePackedPixel(255, y, x & 0xff, 200);
+    }
+    const PixelRect part{37, 11, 201, 90};
+    editor->DrawRegion(part);
+    display.Sync();
+    EXPECT_EQ(PixelsUnlike(display, window, drawn, part), 0);
+    const std::vector<uint32_t> after = display.Pixels(window, 0, 0, kWidth, kHeight);
+    int changedOutside = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const size_t i = static_cast<size_t>(y * kWidth + x);
+        changedOutside += !part.Contains(x, y) && after[i] != before[i];
+      }
+    }
+    EXPECT_EQ(changedOutside, 0);
+
+    // A window that grew (losing its controls) paints its new part as well.
+    editor->Resize(kWidth + 40, kHeight + 30);
+    MemBitmap grown;
+    grown.Resize(kWidth + 40, kHeight + 30);
+    for (int y = 0; y < grown.Height(); ++y) {
+      for (int x = 0; x < grown.Width(); ++x) grown.Row(y)[x] = MakePackedPixel(255, x & 0xff, 99, y);
+    }
+    editor->AddControl(std::make_unique<BitmapControl>(&host, 0, 0, -1, BitmapStrip::FromBitmap(&grown, 1), 1));
+    editor->DrawRegion({0, 0, kWidth + 40, kHeight + 30});
+    display.Sync();
+    EXPECT_EQ(display.Geometry(window), (std::vector<int>{0, 0, kWidth + 40, kHeight + 30}));
+    EXPECT_EQ(PixelsUnlike(display, window, *editor->DrawingBitmap(), {0, 0, kWidth + 40, kHeight + 30}), 0);
+    EXPECT_EQ(editor->UsesSharedMemory(), shared);
+    editor->CloseEditorWindow();
+    // Resizing dropped the controls; the next round starts as SetUp left it.
+    SetUp();
+  }
 }
 
 TEST_F(X11Window, PointerInputReachesTheControlAndDragsOutsideTheWindow) {
@@ -234,7 +283,17 @@ TEST_F(X11Window, PointerInputReachesTheControlAndDragsOutsideTheWindow) {
 }
 
 TEST_F(X11Window, KeysGoToTheControlUnderThePointerOrOnToTheHostWindow) {
-  Open();
+  // Opening and clicking leave the keyboard with the host, so its shortcuts
+  // keep working.
+  display.Focus(parent);
+  const xcb_window_t window = Open();
+  Point(20, 20);
+  display.Click(1);
+  for (int i = 0; i < 3; ++i) loop.Dispatch();
+  EXPECT_EQ(display.Focused(), parent);
+
+  // Given the focus, the editor takes keys.
+  display.Focus(window);
   Point(120, 70);
   display.Key('q');
   display.Key(0xff52);  // Up

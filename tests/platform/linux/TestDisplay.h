@@ -112,6 +112,17 @@ class TestDisplay {
     Fake(XCB_KEY_PRESS, code, 0, 0);
     Fake(XCB_KEY_RELEASE, code, 0, 0);
   }
+  // Gives window the keyboard focus, as a host does when asked to.
+  void Focus(xcb_window_t window) {
+    xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    Sync();
+  }
+  xcb_window_t Focused() {
+    auto* r = xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr);
+    const xcb_window_t focus = r != nullptr ? r->focus : 0;
+    std::free(r);
+    return focus;
+  }
   void PointerAt(int& x, int& y) {
     auto* r = xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, screen_->root), nullptr);
     x = r != nullptr ? r->root_x : -1;

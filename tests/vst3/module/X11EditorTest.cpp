@@ -4,8 +4,10 @@
 // gesture, and leaves the window and the loop clean when it goes.
 #include "ModuleTestSupport.h"
 
+#include "graphics/GraphicsCore.h"
 #include "graphics/PixelRect.h"
 #include "graphics/raster/PngDecoder.h"
+#include "plugin/Kestro.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "tests/platform/linux/TestDisplay.h"
 #include "tools/host/PollRunLoop.h"
@@ -13,8 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 namespace kestro::test {
 namespace {
@@ -22,6 +28,58 @@ namespace {
 using namespace Steinberg;
 
 constexpr int kParentX = 20, kParentY = 40;
+constexpr int kEditorWidth = 1020, kEditorHeight = 151;
+
+// The editor as the plug-in itself draws it without a window, every
+// parameter at the module's value: what the window must show.
+std::vector<uint32_t> HeadlessPicture(Vst::IEditController& controller) {
+  Kestro kestro;
+  for (int i = 0; i < kestro.ParamCount(); ++i) {
+    kestro.SetParamFromEditor(i, controller.getParamNormalized(static_cast<Vst::ParamID>(i)));
+  }
+  kestro.RefreshParamControls();
+  auto* editor = dynamic_cast<GraphicsCore*>(kestro.Editor());
+  std::vector<uint32_t> pixels;
+  if (editor == nullptr) return pixels;
+  editor->DrawRegion({0, 0, kEditorWidth, kEditorHeight});
+  for (int y = 0; y < kEditorHeight; ++y) {
+    for (int x = 0; x < kEditorWidth; ++x) pixels.push_back(editor->DrawingBitmap()->Row(y)[x] & 0xffffff);
+  }
+  return pixels;
+}
+
+// "" when two editor pictures agree, else how many pixels differ and where.
+std::string Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  if (a.size() != b.size()) return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+  int count = 0;
+  PixelRect where;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    ++count;
+    const int x = static_cast<int>(i % kEditorWidth), y = static_cast<int>(i / kEditorWidth);
+    where = Union(where, PixelRect{x, y, x + 1, y + 1});
+  }
+  if (count == 0) return "";
+  return std::to_string(count) + " pixels differ in (" + std::to_string(where.left) + "," + std::to_string(where.top) +
+         ")-(" + std::to_string(where.right) + "," + std::to_string(where.bottom) + ")";
+}
+
+size_t OpenFileCount() {
+  size_t count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+// System V shared-memory segments mapped into this process.
+int SharedSegmentCount() {
+  std::ifstream maps("/proc/self/maps");
+  int count = 0;
+  for (std::string line; std::getline(maps, line);) count += line.find("SYSV") != std::string::npos;
+  return count;
+}
 
 struct X11Editor : ::testing::Test {
   void SetUp() override {
@@ -102,6 +160,11 @@ TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
   EXPECT_EQ(calls[1].kind, RecordingComponentHandler::Kind::kPerformEdit);
   EXPECT_LT(calls[1].value, PluginParam(kThreshold).defaultNormalized);
 
+  // The window now shows what the plug-in draws headless in the same state.
+  loop.FireTimers();
+  display.Sync();
+  EXPECT_EQ(Differences(display.Pixels(window, 0, 0, kEditorWidth, kEditorHeight), HeadlessPicture(*instance->Controller())), "");
+
   EXPECT_EQ(view->removed(), kResultOk);
   display.Sync();
   EXPECT_TRUE(display.Children(parent).empty());
@@ -125,6 +188,98 @@ TEST_F(X11Editor, AttachIsRefusedWithoutTheHostsRunLoop) {
   view = nullptr;
   display.Sync();
   EXPECT_TRUE(display.Children(parent).empty());
+  EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 0u);
+}
+
+// A host opening and closing the editor all session long: every window, X
+// connection and shared-memory segment goes with the view's removal.
+TEST_F(X11Editor, AttachingAndRemovingAHundredTimesLeavesNothingBehind) {
+  RunLoopFrame frame(&loop);
+  ASSERT_EQ(view->setFrame(&frame), kResultOk);
+  // One round first: the fonts and images the module loads once stay.
+  ASSERT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk);
+  loop.FireTimers();
+  ASSERT_EQ(view->removed(), kResultOk);
+  const size_t files = OpenFileCount();
+  const int segments = SharedSegmentCount();
+  for (int round = 0; round < 100; ++round) {
+    ASSERT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk) << round;
+    // Xvfb offers shared memory, and the window paints through it.
+    if (round == 0) EXPECT_EQ(SharedSegmentCount(), segments + 1);
+    loop.FireTimers();
+    loop.DispatchFiles(0);
+    ASSERT_EQ(view->removed(), kResultOk) << round;
+    display.Sync();
+    ASSERT_TRUE(display.Children(parent).empty()) << round;
+  }
+  EXPECT_EQ(OpenFileCount(), files);
+  EXPECT_EQ(SharedSegmentCount(), segments);
+  EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 0u);
+  EXPECT_EQ(display.Error(), 0);
+}
+
+// Two instances, two editors, one host loop: each window shows and edits
+// its own instance, and one closing leaves the other working.
+TEST_F(X11Editor, TwoInstancesShowTheirEditorsSideBySide) {
+  auto other = NewInstance();
+  ASSERT_NE(other, nullptr);
+  IPlugView* otherView = other->Controller()->createView(Vst::ViewType::kEditor);
+  ASSERT_NE(otherView, nullptr);
+  constexpr int kOtherY = 220;
+  const xcb_window_t otherParent = display.TopLevel(kParentX, kOtherY, 1040, 160);
+  RunLoopFrame frame(&loop), otherFrame(&loop);
+  view->setFrame(&frame);
+  otherView->setFrame(&otherFrame);
+  ASSERT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk);
+  ASSERT_EQ(otherView->attached(reinterpret_cast<void*>(uintptr_t{otherParent}), kPlatformTypeX11EmbedWindowID),
+            kResultOk);
+  EXPECT_EQ(loop.FileCount(), 2u);
+  EXPECT_EQ(loop.TimerCount(), 2u);
+  ASSERT_EQ(display.Children(parent).size(), 1u);
+  ASSERT_EQ(display.Children(otherParent).size(), 1u);
+  const xcb_window_t window = display.Children(parent)[0];
+  const xcb_window_t otherWindow = display.Children(otherParent)[0];
+  ASSERT_TRUE(Until([&] { return display.Viewable(window) && display.Viewable(otherWindow); }));
+  loop.FireTimers();
+  display.Sync();
+  const auto picture = display.Pixels(window, 0, 0, kEditorWidth, kEditorHeight);
+  EXPECT_EQ(Differences(display.Pixels(otherWindow, 0, 0, kEditorWidth, kEditorHeight), picture), "");
+
+  // A drag in the first window edits the first instance only.
+  instance->Handler().Clear();
+  other->Handler().Clear();
+  auto drag = [&](int parentY, RecordingComponentHandler& handler) {
+    display.MoveTo(kParentX + 660, parentY + 60);
+    display.Button(1, true);
+    display.MoveTo(kParentX + 660, parentY + 90);
+    display.Button(1, false);
+    return Until([&] {
+      const auto calls = handler.Calls();
+      return !calls.empty() && calls.back().kind == RecordingComponentHandler::Kind::kEndEdit;
+    });
+  };
+  ASSERT_TRUE(drag(kParentY, instance->Handler()));
+  loop.DispatchFiles(20);
+  EXPECT_TRUE(other->Handler().Calls().empty());
+  loop.FireTimers();
+  display.Sync();
+  EXPECT_NE(Differences(display.Pixels(window, 0, 0, kEditorWidth, kEditorHeight), picture), "");
+  EXPECT_EQ(Differences(display.Pixels(otherWindow, 0, 0, kEditorWidth, kEditorHeight), picture), "");
+
+  // With the first editor gone the second still answers.
+  EXPECT_EQ(view->removed(), kResultOk);
+  EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 2u);
+  instance->Handler().Clear();
+  ASSERT_TRUE(drag(kOtherY, other->Handler()));
+  EXPECT_TRUE(instance->Handler().Calls().empty());
+  loop.FireTimers();
+  display.Sync();
+  EXPECT_EQ(Differences(display.Pixels(otherWindow, 0, 0, kEditorWidth, kEditorHeight), HeadlessPicture(*other->Controller())),
+            "");
+  EXPECT_EQ(otherView->removed(), kResultOk);
+  EXPECT_EQ(otherView->release(), 0u);
+  display.Sync();
+  EXPECT_TRUE(display.Children(otherParent).empty());
   EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 0u);
 }
 
