@@ -59,7 +59,7 @@ echo "  output.wav   the same through KESTRO"
 echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
 echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
-echo "  editor-x11.png  the editor in its X11 window inside the Linux test host"
+echo "  editor-x11.png  the same state in the editor's X11 window inside the Linux test host"
 echo "  ../windows-editor.png  the Windows editor in its window under Wine (out/windows-editor.png)"
 echo
 echo "VST3 bundles:"
