@@ -93,6 +93,8 @@ class PluginCore {
   bool LegalIO(int inputs, int outputs) const;
 
   // --- State and presets ---
+  // The parameter state holds one double for each parameter.
+  static constexpr int kStateValueBytes = static_cast<int>(sizeof(double));
   bool SerializeParams(StateChunk& chunk);
   int UnserializeParams(const StateChunk& chunk, int start);
   void StoreDefaultPreset(const char* name);

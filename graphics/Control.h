@@ -39,6 +39,9 @@ class Control {
   virtual void HandleMouseDrag(int x, int y, int dx, int dy, const MouseModifiers& mods);
   virtual void HandleDoubleClick(int x, int y, const MouseModifiers& mods);
   virtual void HandleWheel(int x, int y, const MouseModifiers& mods, int steps);
+  // Whether HandleWheel edits the value (the editor wraps those edits in a
+  // gesture for the host).
+  virtual bool EditsOnWheel() const { return false; }
   virtual bool HandleKeyDown(int x, int y, int key);
   virtual void HandleMouseOver(int x, int y, const MouseModifiers& mods);
   virtual void HandleMouseOut();

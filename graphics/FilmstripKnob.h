@@ -18,6 +18,7 @@ class FilmstripKnob : public Control {
 
   void HandleMouseDrag(int x, int y, int dx, int dy, const MouseModifiers& mods) override;
   void HandleWheel(int x, int y, const MouseModifiers& mods, int steps) override;
+  bool EditsOnWheel() const override { return true; }
   bool Draw(GraphicsCore& graphics) override;
 
  private:

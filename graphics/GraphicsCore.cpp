@@ -186,8 +186,10 @@ void GraphicsCore::CallEndEdit(int param) {
 }
 
 void GraphicsCore::MouseDown(int x, int y, const MouseModifiers& mods) {
-  // A press whose release never came (capture taken away) still ends.
+  // A press whose release never came (capture taken away) still ends, and
+  // so does a wheel run.
   EndOpenEdit();
+  EndWheelEdit();
   EndMouseCapture();
   const int hit = HitTest(x, y);
   if (hit < 0) return;
@@ -241,6 +243,7 @@ void GraphicsCore::MouseUp(int x, int y, const MouseModifiers& mods) {
 
 void GraphicsCore::MouseDoubleClick(int x, int y, const MouseModifiers& mods) {
   EndOpenEdit();
+  EndWheelEdit();
   EndMouseCapture();
   const int hit = HitTest(x, y);
   if (hit < 0) return;
@@ -261,7 +264,29 @@ void GraphicsCore::MouseDoubleClick(int x, int y, const MouseModifiers& mods) {
 
 void GraphicsCore::MouseWheel(int x, int y, const MouseModifiers& mods, int steps) {
   Control* c = ControlAt(captured_ >= 0 ? captured_ : HitTest(x, y));
-  if (c != nullptr) c->HandleWheel(x, y, mods, steps);
+  if (c == nullptr) return;
+  const int param = c->ParamIndex();
+  // Wheeling the knob a press holds is inside that press's gesture.
+  if (c->EditsOnWheel() && param >= 0 && param != openEdit_) {
+    if (param != wheelEdit_) {
+      EndWheelEdit();
+      CallBeginEdit(param);
+      wheelEdit_ = param;
+    }
+    wheelRestTicks_ = 0;
+  }
+  c->HandleWheel(x, y, mods, steps);
+}
+
+void GraphicsCore::TimerTick() {
+  if (wheelEdit_ >= 0 && ++wheelRestTicks_ >= kWheelRestTicks) EndWheelEdit();
+}
+
+void GraphicsCore::EndWheelEdit() {
+  const int param = wheelEdit_;
+  wheelEdit_ = -1;
+  wheelRestTicks_ = 0;
+  CallEndEdit(param);
 }
 
 bool GraphicsCore::MouseOver(int x, int y, const MouseModifiers& mods) {

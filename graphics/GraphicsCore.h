@@ -115,6 +115,11 @@ class GraphicsCore : public IEditor {
   void MouseOut();
   bool KeyDown(int x, int y, int key);
   void EndMouseCapture();
+  // One tick of the window's redraw timer, before it draws: a wheel run
+  // that has rested for a few ticks ends its edit gesture.
+  void TimerTick();
+  // Ends the wheel run's edit gesture now (the window is closing).
+  void EndWheelEdit();
 
   // --- Parameter linkage ---
   void ParamChangedFromPlugin(int param, double value, bool normalized) override;
@@ -161,6 +166,11 @@ class GraphicsCore : public IEditor {
   int frameRate_;
   int captured_ = -1;
   int openEdit_ = -1;  // parameter of the gesture in progress
+  // Hosts want every edit inside a gesture, wheel edits too: a run of
+  // notches on one parameter is one gesture, open until the wheel rests.
+  static constexpr int kWheelRestTicks = 5;
+  int wheelEdit_ = -1;
+  int wheelRestTicks_ = 0;
   int mouseOver_ = -1;
   int lastX_ = 0;
   int lastY_ = 0;

@@ -39,6 +39,7 @@ void* HeadlessGraphics::OpenEditorWindow(void* parent) {
 void HeadlessGraphics::CloseEditorWindow() { windowOpen_ = false; }
 
 bool HeadlessGraphics::Tick() {
+  TimerTick();
   PixelRect dirty;
   if (!CollectDirtyRect(dirty)) return false;
   DrawRegion(dirty);

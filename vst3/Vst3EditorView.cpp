@@ -29,20 +29,35 @@ tresult PLUGIN_API Vst3EditorView::isPlatformTypeSupported(FIDString type) {
 tresult PLUGIN_API Vst3EditorView::attached(void* parent, FIDString type) {
   GraphicsCore* editor = Editor();
   if (editor == nullptr || type == nullptr || !editor->SupportsWindowType(type)) return kResultFalse;
-  // One editor, one window: a second view cannot show it at the same time.
-  if (attached_ || editor->IsWindowOpen()) return kResultFalse;
+  // Hosts move a view to another parent, or attach a second view, without
+  // removing the first. The one editor window moves there, keeping its
+  // place and size (OpenEditorWindow closes the open one first), and the
+  // view that showed it lets it go.
+  Vst3EditorView* previous = plugin_->AttachedView();
   // An X11 window has no system event loop to live on: the host lends its
   // own through the frame. Windows that need none ignore it.
-  runLoop_ = FrameRunLoop(plugFrame);
-  editor->SetHostRunLoop(runLoop_.get());
-  if (editor->OpenEditorWindow(parent) == nullptr) {
-    editor->SetHostRunLoop(nullptr);
-    runLoop_.reset();
+  std::unique_ptr<HostRunLoop> loop = FrameRunLoop(plugFrame);
+  if (editor->IsWindowOpen()) editor->EndWheelEdit();
+  editor->SetHostRunLoop(loop.get());
+  void* window = editor->OpenEditorWindow(parent);
+  if (previous != nullptr && (window != nullptr || !editor->IsWindowOpen())) previous->LetGo();
+  if (window == nullptr) {
+    // A parent refused before the old window closed leaves that window
+    // where it was, on its own loop.
+    editor->SetHostRunLoop(previous != nullptr && previous->attached_ ? previous->runLoop_.get() : nullptr);
     return kResultFalse;
   }
+  runLoop_ = std::move(loop);
   attached_ = true;
   plugin_->EditorOpened();
   return kResultOk;
+}
+
+void Vst3EditorView::LetGo() {
+  if (!attached_) return;
+  attached_ = false;
+  plugin_->EditorClosed();
+  runLoop_.reset();
 }
 
 void Vst3EditorView::Detach() {
@@ -50,6 +65,7 @@ void Vst3EditorView::Detach() {
   attached_ = false;
   if (GraphicsCore* editor = Editor()) {
     plugin_->EditorClosed();
+    editor->EndWheelEdit();
     editor->CloseEditorWindow();
     editor->SetHostRunLoop(nullptr);
   }

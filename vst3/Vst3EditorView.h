@@ -34,6 +34,9 @@ class Vst3EditorView : public Steinberg::CPluginView {
  private:
   GraphicsCore* Editor() const;
   void Detach();
+  // The editor window has moved to another attachment: this view no longer
+  // shows it and must not close it.
+  void LetGo();
 
   Vst3Plugin* plugin_;
   // The frame's run loop while attached, for windows the host must drive.

@@ -291,8 +291,29 @@ tresult PLUGIN_API Vst3Plugin::process(ProcessData& data) {
   if (data.processContext) lastContext_ = *data.processContext;
   ApplyParameterChanges(data.inputParameterChanges);
   if (HandlesMidi()) HandleEvents(data.inputEvents);
+  if (data.numSamples > 0 && data.symbolicSampleSize != processSetup.symbolicSampleSize) {
+    // Buffers of the other precision than the one set up: reading them as
+    // set up would run past their ends. The host gets silence in the
+    // precision it says the buffers have, and a refusal.
+    SilenceOutputs(data, std::max<int32>(data.numSamples, 0));
+    return kInvalidArgument;
+  }
   ProcessAudio(data, std::max<int32>(data.numSamples, 0));
   return kResultOk;
+}
+
+void Vst3Plugin::SilenceOutputs(ProcessData& data, int frames) {
+  if (!data.outputs || (data.symbolicSampleSize != kSample32 && data.symbolicSampleSize != kSample64)) return;
+  for (int32 b = 0; b < data.numOutputs; ++b) {
+    const AudioBusBuffers& bus = data.outputs[b];
+    for (int32 c = 0; c < bus.numChannels; ++c) {
+      if (data.symbolicSampleSize == kSample64) {
+        if (bus.channelBuffers64 && bus.channelBuffers64[c]) std::fill_n(bus.channelBuffers64[c], frames, 0.0);
+      } else if (bus.channelBuffers32 && bus.channelBuffers32[c]) {
+        std::fill_n(bus.channelBuffers32[c], frames, 0.0f);
+      }
+    }
+  }
 }
 
 void Vst3Plugin::ApplyParameterChanges(IParameterChanges* changes) {
@@ -500,6 +521,25 @@ void Vst3Plugin::ProcessAudio(ProcessData& data, int frames) {
 
 // --- State ---------------------------------------------------------------------
 
+namespace {
+
+// Reads up to size bytes, taking as many reads as the stream needs: some
+// streams deliver less than asked before their end. Returns the bytes
+// delivered.
+int32 ReadFromStream(IBStream& stream, void* buffer, int32 size) {
+  int32 total = 0;
+  while (total < size) {
+    int32 got = 0;
+    const tresult result = stream.read(static_cast<uint8*>(buffer) + total, size - total, &got);
+    if (got <= 0 || got > size - total) break;
+    total += got;
+    if (result != kResultOk) break;
+  }
+  return total;
+}
+
+}  // namespace
+
 tresult PLUGIN_API Vst3Plugin::getState(IBStream* state) {
   if (!state) return kInvalidArgument;
   std::lock_guard lock(ParamsLock());
@@ -525,13 +565,18 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state) {
   WriteState(chunk);
   const int size = chunk.Size();
   if (size == 0) return kResultFalse;
-  int32 read = 0;
-  state->read(chunk.Data(), size, &read);
+  StateChunk current;
+  if (!current.SetSize(size)) return kResultFalse;
+  std::memcpy(current.Data(), chunk.Data(), static_cast<size_t>(size));
+  const int32 read = ReadFromStream(*state, chunk.Data(), size);
+  // A stream that stops inside a value must not splice its bytes onto the
+  // old value's: only whole values are taken.
+  const int whole = read - read % kStateValueBytes;
+  std::memcpy(chunk.Data() + whole, current.Data() + whole, static_cast<size_t>(size - whole));
   ReadState(chunk, 0);
 
   int32 bypass = 0;
-  read = 0;
-  if (state->read(&bypass, sizeof bypass, &read) != kResultOk || read != static_cast<int32>(sizeof bypass)) {
+  if (read < size || ReadFromStream(*state, &bypass, sizeof bypass) != static_cast<int32>(sizeof bypass)) {
     return kResultFalse;
   }
   SetBypassed(bypass != 0);
@@ -583,13 +628,18 @@ IPlugView* PLUGIN_API Vst3Plugin::createView(FIDString name) {
 
 void Vst3Plugin::ForgetView(Vst3EditorView* view) { std::erase(views_, view); }
 
+Vst3EditorView* Vst3Plugin::AttachedView() const {
+  for (Vst3EditorView* view : views_) {
+    if (view->IsAttached()) return view;
+  }
+  return nullptr;
+}
+
 namespace {
 
 // The view the editor is shown in, else the first one the host holds.
-Vst3EditorView* ActiveView(const std::vector<Vst3EditorView*>& views) {
-  for (Vst3EditorView* view : views) {
-    if (view->IsAttached()) return view;
-  }
+Vst3EditorView* ActiveView(const Vst3Plugin& plugin, const std::vector<Vst3EditorView*>& views) {
+  if (Vst3EditorView* view = plugin.AttachedView()) return view;
   return views.empty() ? nullptr : views.front();
 }
 
@@ -597,7 +647,7 @@ Vst3EditorView* ActiveView(const std::vector<Vst3EditorView*>& views) {
 
 void Vst3Plugin::ResizeEditor(int width, int height) {
   if (Editor() == nullptr) return;
-  Vst3EditorView* view = ActiveView(views_);
+  Vst3EditorView* view = ActiveView(*this, views_);
   if (view == nullptr || view->Frame() == nullptr) return;
   view->ExpectResize();
   ViewRect size(0, 0, width, height);
@@ -660,7 +710,7 @@ void Vst3Plugin::EndParamEdit(int index) { endEdit(static_cast<ParamID>(index));
 
 void Vst3Plugin::ShowHostParamMenu(int index, int x, int y) {
   IComponentHandler* handler = getComponentHandler();
-  Vst3EditorView* view = ActiveView(views_);
+  Vst3EditorView* view = ActiveView(*this, views_);
   if (handler == nullptr || view == nullptr) return;
   FUnknownPtr<IComponentHandler3> handler3(handler);
   if (!handler3) return;

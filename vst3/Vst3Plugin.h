@@ -96,6 +96,8 @@ class Vst3Plugin : public PluginCore, public Steinberg::Vst::SingleComponentEffe
   int ViewCount() const { return static_cast<int>(views_.size()); }
   // Called by a view that is going away.
   void ForgetView(Vst3EditorView* view);
+  // The view the editor window is shown in, or null.
+  Vst3EditorView* AttachedView() const;
   void ChangeLatency(int samples) override;
   bool SendMidiMessage(const MidiMessage& message) override;
   bool IsRenderingOffline() override;
@@ -115,6 +117,8 @@ class Vst3Plugin : public PluginCore, public Steinberg::Vst::SingleComponentEffe
   // Processes frames samples of the host's buffers, starting at offset, in
   // pieces no larger than the scratch arrays.
   void ProcessAudio(Steinberg::Vst::ProcessData& data, int frames);
+  // Zeroes every output array the host gave, in the block's own precision.
+  static void SilenceOutputs(Steinberg::Vst::ProcessData& data, int frames);
   void ConnectInputs(Steinberg::Vst::ProcessData& data, bool doubles);
   void ConnectOutputs(Steinberg::Vst::ProcessData& data, bool doubles);
   bool IsPluginParam(ParamID id) const { return id < static_cast<ParamID>(ParamCount()); }

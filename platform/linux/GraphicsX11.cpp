@@ -56,18 +56,15 @@ void* GraphicsX11::OpenEditorWindow(void* parent) {
   int width = std::max(Width(), 1);
   int height = std::max(Height(), 1);
   if (connection_ != nullptr) {
-    // Opening again: the new window takes the old one's place and size.
+    // Opening again: the new window takes the old one's place in its parent
+    // (wherever the new parent is on screen) and its size.
     Reply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window_), nullptr));
-    Reply<xcb_translate_coordinates_reply_t> place(xcb_translate_coordinates_reply(
-        connection_, xcb_translate_coordinates(connection_, window_, parentId, 0, 0), nullptr));
     if (geometry) {
+      x = geometry->x;
+      y = geometry->y;
       width = geometry->width;
       height = geometry->height;
-    }
-    if (place) {
-      x = place->dst_x;
-      y = place->dst_y;
     }
     CloseEditorWindow();
   }
@@ -208,6 +205,8 @@ void GraphicsX11::Teardown(bool destroyWindow, bool endPress) {
     buttonsDown_ = 0;
     MouseUp(lastX_, lastY_, MouseModifiers{});
   }
+  // Nor a wheel run's: no timer will end it once the window is gone.
+  if (endPress) EndWheelEdit();
   if (loop_ != nullptr) loop_->Forget(this);
   loop_ = nullptr;
   if (keySymbols_ != nullptr) xcb_key_symbols_free(keySymbols_);
@@ -255,6 +254,7 @@ void GraphicsX11::ProcessEvents() {
 }
 
 void GraphicsX11::Tick() {
+  TimerTick();
   // Events read off the socket while waiting for some reply sit in xcb's
   // queue, where the host's watch on the socket cannot see them.
   while (connection_ != nullptr) {

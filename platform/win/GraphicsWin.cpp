@@ -198,12 +198,14 @@ void* GraphicsWin::OpenEditorWindow(void* parent) {
   hostParent_ = hostParent;
 
   if (window_ != nullptr) {
-    // Reopening keeps the old window's place and size.
-    RECT old = {}, origin = {};
+    // Reopening keeps the old window's place in its parent's client area
+    // (wherever the new parent is on screen) and its size.
+    RECT old = {};
     GetWindowRect(window_, &old);
-    GetWindowRect(hostParent, &origin);
-    x = old.left - origin.left;
-    y = old.top - origin.top;
+    POINT place = {old.left, old.top};
+    if (HWND oldParent = GetParent(window_)) ScreenToClient(oldParent, &place);
+    x = place.x;
+    y = place.y;
     w = old.right - old.left;
     h = old.bottom - old.top;
     CloseEditorWindow();
@@ -415,6 +417,7 @@ LRESULT GraphicsWin::PassKeyOn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 }
 
 void GraphicsWin::Tick() {
+  TimerTick();
   if (entry_ != nullptr && entryState_ != EntryState::Idle) {
     TextEntryStep();
     return;

@@ -120,6 +120,56 @@ TEST_F(Editor, KnobTravelAndWheelSteps) {
   }
 }
 
+// Hosts record automation only inside begin/end: a wheel run on one knob is
+// one gesture, ended by five quiet timer ticks, another gesture or closing.
+// Script: w/W notch on the level/steps knob, s notch on the switch, t tick,
+// p/P press on the level/steps knob, r release, d double click, c close.
+TEST_F(Editor, WheelRunsAreWholeGestures) {
+  const struct {
+    const char* name;
+    const char* script;
+    const char* expected;
+  } cases[] = {
+      {"rests four ticks: still open", "wwwtttt", "begin 0, perform 0, perform 0, perform 0"},
+      {"rests five ticks: ended", "wwttttt", "begin 0, perform 0, perform 0, end 0"},
+      {"a notch restarts the rest", "wttttwtttt", "begin 0, perform 0, perform 0"},
+      {"another knob ends the run", "wW", "begin 0, perform 0, end 0, begin 1, perform 1"},
+      {"a press ends the run", "wPr", "begin 0, perform 0, end 0, begin 1, end 1"},
+      {"a double click ends the run", "wd", "begin 0, perform 0, end 0, begin 0, perform 0, end 0"},
+      {"closing ends the run", "wc", "begin 0, perform 0, end 0"},
+      {"wheel while pressing is the press's", "pwrttttt", "begin 0, perform 0, end 0"},
+      {"the switch takes no wheel", "sttttt", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    At(level).SetValue(0.5);
+    At(steps).SetValue(0.4);
+    graphics->Tick();
+    host.log.clear();
+    for (const char* a = c.script; *a != 0; ++a) {
+      switch (*a) {
+        case 'w': graphics->MouseWheel(30, 30, MouseModifiers{}, 1); break;
+        case 'W': graphics->MouseWheel(120, 30, MouseModifiers{}, -1); break;
+        case 's': graphics->MouseWheel(55, 55, MouseModifiers{}, 1); break;
+        case 't': graphics->Tick(); break;
+        case 'p': graphics->MouseDown(30, 30, left); break;
+        case 'P': graphics->MouseDown(120, 30, left); break;
+        case 'r': graphics->MouseUp(30, 30, left); break;
+        case 'd': graphics->MouseDoubleClick(30, 30, left); break;
+        case 'c': graphics->EndWheelEdit(); break;
+      }
+    }
+    std::string shown;
+    for (const std::string& entry : host.log) {
+      // Values do not matter here, only the order of the calls.
+      const std::string call = entry.rfind("perform", 0) == 0 ? entry.substr(0, entry.rfind(' ')) : entry;
+      shown += (shown.empty() ? "" : ", ") + call;
+    }
+    EXPECT_EQ(shown, c.expected);
+    graphics->EndWheelEdit();
+  }
+}
+
 TEST_F(Editor, DoubleClickRestoresTheFirstValueFromThePlugin) {
   // A control that never heard from the plug-in has no default.
   auto loose = std::make_unique<FilmstripKnob>(&host, 0, 0, -1, BitmapStrip::FromBitmap(knobImage.get(), 61));

@@ -16,7 +16,9 @@ tresult PLUGIN_API HostMemoryStream::read(void* buffer, int32 numBytes, int32* n
   }
   const auto size = static_cast<std::int64_t>(bytes_.size());
   const std::int64_t available = std::max<std::int64_t>(0, size - position_);
-  const auto count = static_cast<int32>(std::min<std::int64_t>(numBytes, available));
+  std::int64_t limit = std::min<std::int64_t>(numBytes, available);
+  if (maxReadBytes_ > 0) limit = std::min<std::int64_t>(limit, maxReadBytes_);
+  const auto count = static_cast<int32>(limit);
   if (count > 0) {
     std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(count));
     position_ += count;
@@ -24,7 +26,7 @@ tresult PLUGIN_API HostMemoryStream::read(void* buffer, int32 numBytes, int32* n
   if (numBytesRead != nullptr) {
     *numBytesRead = count;
   }
-  return failShortReads_ && count < numBytes ? kResultFalse : kResultOk;
+  return failShortReads_ && count < numBytes && position_ >= size ? kResultFalse : kResultOk;
 }
 
 tresult PLUGIN_API HostMemoryStream::write(void* buffer, int32 numBytes, int32* numBytesWritten) {

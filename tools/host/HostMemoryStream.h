@@ -26,6 +26,9 @@ class HostMemoryStream : public Steinberg::IBStream {
   // some hosts' streams report kResultFalse instead. A plug-in has to cope
   // with both.
   void SetFailShortReads(bool fail) { failShortReads_ = fail; }
+  // Each read delivers at most this many bytes (a pipe, a chunked archive
+  // reader), reporting success while the end has not been met. 0: no limit.
+  void SetMaxReadBytes(Steinberg::int32 limit) { maxReadBytes_ = limit; }
 
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   void Rewind() { position_ = 0; }
@@ -49,6 +52,7 @@ class HostMemoryStream : public Steinberg::IBStream {
   bool failWrites_ = false;
   bool failReads_ = false;
   bool failShortReads_ = false;
+  Steinberg::int32 maxReadBytes_ = 0;
   std::atomic<Steinberg::uint32> refs_{1};
 };
 

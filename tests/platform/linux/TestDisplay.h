@@ -75,6 +75,13 @@ class TestDisplay {
     return g;
   }
 
+  // Moves a window inside its parent, as a host laying out its own window.
+  void Move(xcb_window_t window, int x, int y) {
+    const uint32_t place[] = {static_cast<uint32_t>(x), static_cast<uint32_t>(y)};
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+    Sync();
+  }
+
   bool Viewable(xcb_window_t window) {
     auto* r = xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr);
     const bool viewable = r != nullptr && r->map_state == XCB_MAP_STATE_VIEWABLE;

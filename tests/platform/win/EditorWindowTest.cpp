@@ -169,6 +169,7 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsWholeEditGestures) {
 
   // Two wheel notches towards the user on the threshold knob (which starts
   // at the top): -2 %. Wheel positions are screen positions.
+  s.instance->Handler().Clear();
   POINT screen = kThresholdKnob;
   ClientToScreen(editor, &screen);
   SendMessageA(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-2 * WHEEL_DELTA)), Xy(screen.x, screen.y));
@@ -178,6 +179,10 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsWholeEditGestures) {
   EXPECT_NEAR(LastPerform(s.Calls(), 0), thresholdStart - 0.01, 1e-9);
   SendMessageA(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), Xy(screen.x, screen.y));
   EXPECT_NEAR(LastPerform(s.Calls(), 0), thresholdStart - 0.01, 1e-9);
+  // The notches are one gesture, ended once the wheel has rested.
+  EXPECT_EQ(Count(s.Calls(), Kind::kEndEdit, 0), 0);
+  EXPECT_TRUE(PumpUntil([&] { return Count(s.Calls(), Kind::kEndEdit, 0) == 1; }));
+  EXPECT_TRUE(OneGesture(s.Calls(), 0));
 
   // A double click puts the ratio back where the editor opened, as one
   // gesture; the second release ends nothing.
@@ -238,14 +243,6 @@ TEST(EditorWindow, HostsThatGetTheOrderWrong) {
   EXPECT_FALSE(ClassRegistered()) << "a failed open leaves no class behind";
 
   ASSERT_TRUE(s.Attach());
-  EXPECT_NE(s.view->attached(s.host.Handle(), kPlatformTypeHWND), kResultOk) << "second attach";
-  IPlugView* second = s.instance->Controller()->createView(ViewType::kEditor);
-  ASSERT_NE(second, nullptr);
-  HostWindow other(kWidth, kHeight);
-  EXPECT_NE(second->attached(other.Handle(), kPlatformTypeHWND), kResultOk) << "one editor, one window";
-  EXPECT_EQ(other.Editor(), nullptr);
-  second->release();
-
   // The host destroys its window with the editor inside, then removes.
   s.host.Destroy();
   Pump(100);
@@ -257,6 +254,50 @@ TEST(EditorWindow, HostsThatGetTheOrderWrong) {
   EXPECT_NE(again.Editor(), nullptr);
   Pump(100);
   EXPECT_EQ(s.view->removed(), kResultOk);
+}
+
+// Hosts move the view to another parent, or attach a second view, without
+// removing the first: the one window follows, keeping its place and size.
+TEST(EditorWindow, AttachingElsewhereMovesTheOpenWindow) {
+  Session s;
+  ASSERT_TRUE(s.Attach());
+  // Whether the editor sits at (7, 9) in parent's client area, at its size.
+  auto placedIn = [](HWND parent) {
+    HWND editor = FindWindowExA(parent, nullptr, "KestroEditorWindow", nullptr);
+    RECT r = {};
+    if (editor == nullptr) return false;
+    GetWindowRect(editor, &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    const RECT placed = {7, 9, 7 + kWidth, 9 + kHeight};
+    return EqualRect(&r, &placed) != FALSE;
+  };
+  SetWindowPos(s.host.Editor(), nullptr, 7, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_TRUE(placedIn(s.host.Handle()));
+
+  // The same parent again: still one window, where it was.
+  EXPECT_EQ(s.view->attached(s.host.Handle(), kPlatformTypeHWND), kResultOk);
+  EXPECT_EQ(FindWindowExA(s.host.Handle(), s.host.Editor(), "KestroEditorWindow", nullptr), nullptr);
+  EXPECT_TRUE(placedIn(s.host.Handle()));
+
+  // A second view in another window takes it over; the first view's
+  // removal then leaves it alone.
+  IPlugView* second = s.instance->Controller()->createView(ViewType::kEditor);
+  ASSERT_NE(second, nullptr);
+  HostWindow other(kWidth + 40, kHeight + 40);
+  EXPECT_EQ(second->attached(other.Handle(), kPlatformTypeHWND), kResultOk);
+  EXPECT_EQ(s.host.Editor(), nullptr);
+  ASSERT_NE(other.Editor(), nullptr);
+  EXPECT_TRUE(placedIn(other.Handle()));
+  ASSERT_TRUE(PumpUntil([&] {
+    const auto pixels = Grab(other.Editor(), kBypassRect);
+    return std::any_of(pixels.begin(), pixels.end(), [&](uint32_t p) { return p != pixels.front(); });
+  })) << "the moved window draws";
+  EXPECT_EQ(s.view->removed(), kResultOk);
+  EXPECT_NE(other.Editor(), nullptr);
+  EXPECT_EQ(second->removed(), kResultOk);
+  EXPECT_EQ(other.Editor(), nullptr);
+  EXPECT_FALSE(ClassRegistered());
+  second->release();
 }
 
 TEST(EditorWindow, ModuleUnloadedUnderAnOpenViewDoesNotCrash) {

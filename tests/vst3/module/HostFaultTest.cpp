@@ -1,6 +1,7 @@
 // Faults a host can provoke at the boundary and hear or see: input that goes
 // missing for a few calls, a refused bus proposal, an impossible processing
-// setup, and the display of values hosts send unquantised.
+// setup, a block in the wrong precision, and the display of values hosts
+// send unquantised.
 #include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,27 @@ TYPED_TEST(MissingInput, ReadsSilenceEveryCall) {
       }
     }
   }
+}
+
+// A block in the other precision than the one set up: read as set up, the
+// float arrays would be read as doubles, twice their length. The block is
+// refused with silence in its own precision; its parameter changes count.
+TEST(OtherPrecision, BlocksAreRefusedWithSilence) {
+  auto instance = StartedInstance(kSample64, 256);
+  ASSERT_NE(instance, nullptr);
+  RawCall<float> raw(256);
+  std::fill(raw.out.data[0].begin(), raw.out.data[0].end(), 0.25f);
+  ParameterChanges changes;
+  changes.Add(kMix, 0.5);
+  raw.data.inputParameterChanges = &changes;
+  EXPECT_EQ(instance->Processor()->process(raw.data), kInvalidArgument);
+  for (const auto& channel : raw.out.data) {
+    EXPECT_TRUE(std::all_of(channel.begin(), channel.end(), [](float x) { return x == 0.0f; }));
+  }
+  EXPECT_DOUBLE_EQ(instance->Controller()->getParamNormalized(kMix), 0.5);
+  // The setup's own precision still works.
+  RawCall<double> right(256);
+  EXPECT_EQ(instance->Processor()->process(right.data), kResultOk);
 }
 
 TEST(BusProposal, RefusedProposalKeepsTheBusesAndLaterOnesAreAccepted) {

@@ -104,6 +104,9 @@ TEST_P(ShortStates, RestoreWhatTheyHoldAndReportTheRest) {
   ASSERT_EQ(LoadState(instance->Controller(), MakeState(kOther, 0)), kResultOk);
   auto bytes = MakeState(kDistinct, 1);
   bytes.resize(c.length);
+  // A value cut short: its bytes differ from the old value's, so a restore
+  // that spliced them onto it would show.
+  for (size_t i = c.length / 8 * 8; i < c.length && c.length < 80; ++i) bytes[i] = 0xAB;
   EXPECT_EQ(LoadState(instance->Controller(), bytes, failShortReads), c.result);
   const auto after = SaveState(instance->Controller());
   const auto values = StateValues(after);
@@ -119,12 +122,30 @@ INSTANTIATE_TEST_SUITE_P(Vst3Module, ShortStates,
                                                               ShortStateCase{80, kResultFalse, 10, false},
                                                               ShortStateCase{82, kResultFalse, 10, false},
                                                               ShortStateCase{40, kResultFalse, 5, false},
+                                                              // Ends inside Output and inside Oversample:
+                                                              // those keep their values whole.
+                                                              ShortStateCase{11, kResultFalse, 1, false},
+                                                              ShortStateCase{67, kResultFalse, 8, false},
+                                                              ShortStateCase{3, kResultFalse, 0, false},
                                                               ShortStateCase{0, kResultFalse, 0, false}),
                                             ::testing::Bool()),
                          [](const auto& info) {
                            return std::to_string(std::get<0>(info.param).length) + "Bytes" +
                                   (std::get<1>(info.param) ? "FailingShortReads" : "ShortCountReads");
                          });
+
+TEST(State, AStreamThatDeliversAFewBytesAtATimeRestoresEverything) {
+  auto instance = NewInstance();
+  ASSERT_NE(instance, nullptr);
+  const auto written = MakeState(kDistinct, 1);
+  for (int32 limit : {1, 5, 13}) {
+    ASSERT_EQ(LoadState(instance->Controller(), MakeState(kOther, 0)), kResultOk);
+    IPtr<HostMemoryStream> stream = owned(new HostMemoryStream(written));
+    stream->SetMaxReadBytes(limit);
+    EXPECT_EQ(instance->Controller()->setState(stream), kResultOk) << limit << " bytes a read";
+    EXPECT_EQ(SaveState(instance->Controller()), written) << limit << " bytes a read";
+  }
+}
 
 TEST(State, AnyNonZeroBypassFieldRestoresAsBypassed) {
   const struct {

@@ -160,6 +160,21 @@ TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
   EXPECT_EQ(calls[1].kind, RecordingComponentHandler::Kind::kPerformEdit);
   EXPECT_LT(calls[1].value, PluginParam(kThreshold).defaultNormalized);
 
+  // Wheel notches are one gesture too, ended once the wheel has rested.
+  instance->Handler().Clear();
+  display.Click(4);
+  display.Click(4);
+  using Kind = RecordingComponentHandler::Kind;
+  auto kinds = [&] {
+    std::vector<Kind> seen;
+    for (const auto& call : instance->Handler().Calls()) seen.push_back(call.kind);
+    return seen;
+  };
+  ASSERT_TRUE(Until([&] { return kinds().size() == 3; }));
+  EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::kBeginEdit, Kind::kPerformEdit, Kind::kPerformEdit}));
+  for (int tick = 0; tick < 5; ++tick) loop.FireTimers();
+  EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::kBeginEdit, Kind::kPerformEdit, Kind::kPerformEdit, Kind::kEndEdit}));
+
   // The window now shows what the plug-in draws headless in the same state.
   loop.FireTimers();
   display.Sync();
@@ -191,6 +206,59 @@ TEST_F(X11Editor, AttachIsRefusedWithoutTheHostsRunLoop) {
   EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 0u);
 }
 
+// Hosts move the view to another parent, or attach a second view, without
+// removing the first: the one window follows, keeping its place and size,
+// and stays on one run-loop registration.
+TEST_F(X11Editor, AttachingElsewhereMovesTheOpenWindow) {
+  RunLoopFrame frame(&loop);
+  view->setFrame(&frame);
+  ASSERT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk);
+  ASSERT_EQ(display.Children(parent).size(), 1u);
+  display.Move(display.Children(parent)[0], 7, 9);
+  const std::vector<int> placed = {7, 9, kEditorWidth, kEditorHeight};
+
+  // The same parent again: still one window, where it was.
+  ASSERT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk);
+  display.Sync();
+  ASSERT_EQ(display.Children(parent).size(), 1u);
+  EXPECT_EQ(display.Geometry(display.Children(parent)[0]), placed);
+  EXPECT_EQ(loop.FileCount(), 1u);
+  EXPECT_EQ(loop.TimerCount(), 1u);
+
+  // A second view, on a frame of its own, in another window.
+  IPlugView* second = instance->Controller()->createView(Vst::ViewType::kEditor);
+  ASSERT_NE(second, nullptr);
+  RunLoopFrame secondFrame(&loop);
+  second->setFrame(&secondFrame);
+  const xcb_window_t otherParent = display.TopLevel(kParentX, 220, 1040, 170);
+  ASSERT_EQ(second->attached(reinterpret_cast<void*>(uintptr_t{otherParent}), kPlatformTypeX11EmbedWindowID),
+            kResultOk);
+  display.Sync();
+  EXPECT_TRUE(display.Children(parent).empty());
+  ASSERT_EQ(display.Children(otherParent).size(), 1u);
+  const xcb_window_t moved = display.Children(otherParent)[0];
+  EXPECT_EQ(display.Geometry(moved), placed);
+  EXPECT_EQ(loop.FileCount(), 1u);
+  EXPECT_EQ(loop.TimerCount(), 1u);
+  ASSERT_TRUE(Until([&] { return display.Viewable(moved); }));
+  loop.FireTimers();
+  display.Sync();
+  EXPECT_EQ(Differences(display.Pixels(moved, 0, 0, kEditorWidth, kEditorHeight),
+                        HeadlessPicture(*instance->Controller())),
+            "");
+
+  // The first view's removal leaves the window to the second.
+  EXPECT_EQ(view->removed(), kResultOk);
+  display.Sync();
+  EXPECT_EQ(display.Children(otherParent).size(), 1u);
+  EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 2u);
+  EXPECT_EQ(second->removed(), kResultOk);
+  display.Sync();
+  EXPECT_TRUE(display.Children(otherParent).empty());
+  EXPECT_EQ(loop.FileCount() + loop.TimerCount(), 0u);
+  EXPECT_EQ(second->release(), 0u);
+}
+
 // A host opening and closing the editor all session long: every window, X
 // connection and shared-memory segment goes with the view's removal.
 TEST_F(X11Editor, AttachingAndRemovingAHundredTimesLeavesNothingBehind) {
@@ -205,7 +273,9 @@ TEST_F(X11Editor, AttachingAndRemovingAHundredTimesLeavesNothingBehind) {
   for (int round = 0; round < 100; ++round) {
     ASSERT_EQ(view->attached(ParentHandle(), kPlatformTypeX11EmbedWindowID), kResultOk) << round;
     // Xvfb offers shared memory, and the window paints through it.
-    if (round == 0) EXPECT_EQ(SharedSegmentCount(), segments + 1);
+    if (round == 0) {
+      EXPECT_EQ(SharedSegmentCount(), segments + 1);
+    }
     loop.FireTimers();
     loop.DispatchFiles(0);
     ASSERT_EQ(view->removed(), kResultOk) << round;
