@@ -18,6 +18,12 @@ if(KESTRO_SANITIZE)
   target_compile_options(kestro_sanitize INTERFACE -fsanitize=${_kestro_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(kestro_sanitize INTERFACE -fsanitize=${_kestro_san})
 endif()
+# The fuzzers drive the built module: its code needs libFuzzer's coverage
+# counters too, so the fuzzing build instruments everything. Programs that
+# do not link libFuzzer leave the counters unread.
+if(KESTRO_BUILD_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  target_compile_options(kestro_sanitize INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 target_link_libraries(kestro_options INTERFACE kestro_sanitize)
 
 # kestro_add_library(name SOURCES...): a static library of ours.
