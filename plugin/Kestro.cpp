@@ -12,18 +12,12 @@
 #include "plugin/DenormalGuard.h"
 #include "plugin/DetectorPair.h"
 #include "plugin/KestroEditor.h"
+#include "plugin/KestroTables.h"
 #include "plugin/SignalBlockImpl.h"
 
 namespace kestro {
 
 namespace {
-
-// Stepped tables by position. They are neither monotone nor free of repeats
-// (attack 5 is shorter than 1..4, release 0 equals 2, release 5 < 4), and
-// sessions saved with these positions depend on exactly these values.
-constexpr double kAttackTimes[6] = {0.00005, 0.00015, 0.00045, 0.0006, 0.0009, 0.00012};
-constexpr double kReleaseTimes[6] = {0.15, 0.1, 0.15, 0.25, 0.35, 0.3};
-constexpr double kRatios[6] = {1.5, 2, 3, 4, 5, 10};
 
 constexpr int kNumPresets = 1;
 
