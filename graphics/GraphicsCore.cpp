@@ -7,6 +7,7 @@
 #include "core/PluginCore.h"
 #include "graphics/BitmapControl.h"
 #include "graphics/StyledText.h"
+#include "graphics/TextControl.h"
 #include "graphics/raster/Blit.h"
 #include "graphics/raster/ImageCache.h"
 #include "graphics/raster/PngResource.h"
@@ -280,6 +281,34 @@ void GraphicsCore::MouseWheel(int x, int y, const MouseModifiers& mods, int step
 
 void GraphicsCore::TimerTick() {
   if (wheelEdit_ >= 0 && ++wheelRestTicks_ >= kWheelRestTicks) EndWheelEdit();
+  UpdateReadout();
+}
+
+void GraphicsCore::SetReadout(int control, ReadoutText text, int lingerTicks) {
+  readoutControl_ = dynamic_cast<TextControl*>(ControlAt(control)) != nullptr ? control : -1;
+  readoutText_ = std::move(text);
+  readoutLinger_ = std::max(lingerTicks, 0);
+  readoutQuietTicks_ = 0;
+}
+
+int GraphicsCore::ReadoutParam() const {
+  // A drag speaks of its own control wherever the pointer is.
+  if (const Control* c = ControlAt(captured_)) return c->ParamIndex();
+  if (wheelEdit_ >= 0) return wheelEdit_;
+  if (const Control* c = ControlAt(mouseOver_)) return c->ParamIndex();
+  return -1;
+}
+
+void GraphicsCore::UpdateReadout() {
+  auto* readout = dynamic_cast<TextControl*>(ControlAt(readoutControl_));
+  if (readout == nullptr || !readoutText_) return;
+  const int param = ReadoutParam();
+  if (param >= 0) {
+    readoutQuietTicks_ = 0;
+    readout->ReceivePluginText(readoutText_(param).c_str());
+  } else if (!readout->Text().empty() && ++readoutQuietTicks_ >= readoutLinger_) {
+    readout->ReceivePluginText("");
+  }
 }
 
 void GraphicsCore::EndWheelEdit() {

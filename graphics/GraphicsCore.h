@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,6 +122,17 @@ class GraphicsCore : public IEditor {
   // Ends the wheel run's edit gesture now (the window is closing).
   void EndWheelEdit();
 
+  // --- Value read-out ---
+  // The text a read-out shows for a parameter (its name and value).
+  using ReadoutText = std::function<std::string(int param)>;
+  // While the pointer rests on a control with a parameter, or a drag or a
+  // wheel run edits one, the text control at index control shows
+  // text(param), updated every timer tick; lingerTicks ticks after that
+  // ends it empties again, giving back the picture it covered.
+  void SetReadout(int control, ReadoutText text, int lingerTicks);
+  // The parameter the read-out speaks of now, or -1.
+  int ReadoutParam() const;
+
   // --- Parameter linkage ---
   void ParamChangedFromPlugin(int param, double value, bool normalized) override;
   void PushControlValue(int control, double normalized) override;
@@ -171,6 +183,11 @@ class GraphicsCore : public IEditor {
   static constexpr int kWheelRestTicks = 5;
   int wheelEdit_ = -1;
   int wheelRestTicks_ = 0;
+  void UpdateReadout();
+  int readoutControl_ = -1;
+  ReadoutText readoutText_;
+  int readoutLinger_ = 0;
+  int readoutQuietTicks_ = 0;
   int mouseOver_ = -1;
   int lastX_ = 0;
   int lastY_ = 0;

@@ -6,6 +6,8 @@
 #include "graphics/SwitchControl.h"
 #include "graphics/TextControl.h"
 #include "plugin/KestroParams.h"
+#include "plugin/KestroReadout.h"
+#include "core/PluginCore.h"
 
 namespace kestro {
 
@@ -41,6 +43,10 @@ constexpr ControlSpec kControls[] = {
 constexpr double kKnobGearing = 4.0;
 constexpr PixelRect kCaptionRect{49, 29, 149, 49};
 constexpr const char* kCaption = "Version 6.1.0";
+// The read-out sits in the empty strip right of the title, above the knobs'
+// dial marks, and stays about a second after the pointer or gesture goes.
+constexpr PixelRect kReadoutRect{160, 6, 800, 26};
+constexpr int kReadoutLingerTicks = kEditorFrameRate;
 
 }  // namespace
 
@@ -66,6 +72,19 @@ std::unique_ptr<GraphicsCore> BuildKestroEditor(PluginCore* plugin, int& meterCo
   caption.size = 14;
   caption.colour = kOpaqueBlack;
   editor->AddControl(std::make_unique<TextControl>(plugin, kCaptionRect, caption, kCaption));
+
+  TextStyle readoutStyle = caption;
+  readoutStyle.align = TextAlign::Near;
+  const int readout = editor->AddControl(std::make_unique<TextControl>(plugin, kReadoutRect, readoutStyle, ""));
+  editor->SetReadout(
+      readout,
+      [plugin](int param) {
+        const IParamEntry* entry = plugin != nullptr ? plugin->ParamAt(param) : nullptr;
+        return entry != nullptr ? KestroReadout(param, entry->Value()) : std::string();
+      },
+      kReadoutLingerTicks);
+  // The read-out follows the pointer over the controls.
+  editor->SetHandleMouseOver(true);
   return editor;
 }
 

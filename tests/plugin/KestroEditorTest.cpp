@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "graphics/BitmapControl.h"
 #include "graphics/FilmstripKnob.h"
@@ -26,7 +27,7 @@ const MouseModifiers kLeft{true, false, false, false, false};
 TEST(KestroEditor, LayoutInAttachOrder) {
   KestroHarness k;
   GraphicsCore& editor = EditorOf(k);
-  enum Kind { Bitmap, Switch, Knob, Text };
+  enum Kind { Bitmap, Switch, Knob, Text, Readout };
   const struct {
     Kind kind;
     PixelRect rect;
@@ -39,14 +40,14 @@ TEST(KestroEditor, LayoutInAttachOrder) {
       {Knob, {447, 38, 500, 90}, 3, 6},          {Knob, {353, 38, 403, 90}, 4, 6},
       {Knob, {167, 38, 218, 90}, 5, 61},         {Knob, {261, 38, 311, 90}, 6, 61},
       {Switch, {920, 122, 1020, 152}, 9, 2},     {Bitmap, {816, 9, 939, 79}, -1, 61},
-      {Text, {49, 29, 149, 49}, -1, 0},
+      {Text, {49, 29, 149, 49}, -1, 0},          {Readout, {160, 6, 800, 26}, -1, 0},
   };
-  ASSERT_EQ(editor.ControlCount(), 13);
+  ASSERT_EQ(editor.ControlCount(), 14);
   EXPECT_EQ(k.MeterControl(), 11);
   EXPECT_EQ(editor.Width(), 1020);
   EXPECT_EQ(editor.Height(), 151);
   EXPECT_EQ(editor.FrameRate(), 25);
-  for (int i = 0; i < 13; ++i) {
+  for (int i = 0; i < 14; ++i) {
     SCOPED_TRACE(i);
     Control* c = editor.ControlAt(i);
     EXPECT_EQ(c->Rect(), expected[i].rect);
@@ -69,6 +70,12 @@ TEST(KestroEditor, LayoutInAttachOrder) {
         EXPECT_EQ(dynamic_cast<TextControl*>(c)->Text(), "Version 6.1.0");
         EXPECT_EQ(c->Style().size, 14);
         EXPECT_TRUE(c->Style().face == "Verdana");
+        break;
+      case Readout:
+        ASSERT_NE(dynamic_cast<TextControl*>(c), nullptr);
+        EXPECT_EQ(dynamic_cast<TextControl*>(c)->Text(), "") << "empty at rest";
+        EXPECT_EQ(c->Style().align, TextAlign::Near);
+        EXPECT_EQ(c->Style().size, 14);
         break;
     }
   }
@@ -132,6 +139,71 @@ TEST(KestroEditor, DraggingTheRatioKnobUpHalfItsTravelSelectsPosition3) {
 // the caption differs a little between font rasterisers (FreeType here, GDI
 // on Windows): there single pixels may differ, but on average the caption
 // must look the same; everything else must match exactly.
+// The read-out names what the pointer rests on, follows a drag and a wheel
+// run, lingers a second (25 ticks) and then gives back the resting picture.
+TEST(KestroEditor, ReadoutFollowsThePointerAndGesturesThenLeavesNoTrace) {
+  KestroHarness k;
+  GraphicsCore& editor = EditorOf(k);
+  auto* readout = dynamic_cast<TextControl*>(editor.ControlAt(13));
+  ASSERT_NE(readout, nullptr);
+  const PixelRect area = readout->Rect();
+  auto pixels = [&] {
+    std::vector<PackedPixel> p;
+    for (int y = area.top; y < area.bottom; ++y) p.insert(p.end(), editor.DrawingBitmap()->Row(y) + area.left,
+                                                          editor.DrawingBitmap()->Row(y) + area.right);
+    return p;
+  };
+  auto tick = [&] {
+    editor.TimerTick();
+    PixelRect dirty;
+    if (editor.CollectDirtyRect(dirty)) editor.DrawRegion(dirty);
+  };
+  editor.DrawRegion({0, 0, 1020, 151});
+  const auto resting = pixels();
+
+  const struct {
+    int x, y;
+    const char* text;
+  } hovers[] = {
+      {99, 64, "Compressor in"},       {75, 136, "Oversampling 4x"},   {661, 64, "Threshold 0.00 dB"},
+      {753, 64, "Make-up +0.00 dB"},   {564, 64, "Attack 0.05 ms"},    {473, 64, "Release 0.15 s"},
+      {378, 64, "Ratio 1.5:1"},        {192, 64, "Side 0.30"},         {286, 64, "Mix 100 %"},
+      {970, 136, "Detector: main input"},
+  };
+  for (const auto& h : hovers) {
+    editor.MouseOver(h.x, h.y, MouseModifiers{});
+    tick();
+    EXPECT_EQ(readout->Text(), h.text) << "at " << h.x << "," << h.y;
+  }
+  EXPECT_NE(pixels(), resting) << "the text is drawn";
+
+  // A drag speaks of its knob even outside it; the value follows.
+  editor.MouseDown(661, 64, kLeft);
+  editor.MouseDrag(661, 168, kLeft);  // half the travel down
+  editor.MouseOver(10, 10, MouseModifiers{});
+  tick();
+  EXPECT_EQ(readout->Text(), "Threshold -25.00 dB");
+  editor.MouseUp(661, 168, kLeft);
+  editor.MouseOut();
+  for (int i = 0; i < 24; ++i) tick();
+  EXPECT_EQ(readout->Text(), "Threshold -25.00 dB") << "lingers";
+  tick();
+  EXPECT_EQ(readout->Text(), "");
+  EXPECT_EQ(pixels(), resting) << "gone without a trace";
+
+  // A wheel run away from the pointer's control still shows its knob.
+  editor.MouseWheel(378, 64, MouseModifiers{}, 1);
+  editor.MouseOut();
+  tick();
+  EXPECT_EQ(readout->Text(), "Ratio 1.5:1");
+  // Neither the meter nor the background has anything to say.
+  for (int i = 0; i < 30; ++i) tick();
+  editor.MouseOver(870, 40, MouseModifiers{});
+  tick();
+  EXPECT_EQ(readout->Text(), "");
+  EXPECT_EQ(pixels(), resting);
+}
+
 TEST(KestroEditor, DefaultEditorMatchesTheReferencePicture) {
   auto golden = DecodePngFromFile(KESTRO_GOLDEN_DIR "/editor-default.png");
   ASSERT_NE(golden, nullptr);

@@ -53,8 +53,8 @@ bool ParsePlainNumber(const std::string& text, double& value) {
   return true;
 }
 
-bool ResolveParamArgument(const std::vector<ParamDescription>& params, const std::string& name,
-                          const std::string& value, ParamChoice& choice, std::string& error) {
+const ParamDescription* FindParam(const std::vector<ParamDescription>& params, const std::string& name,
+                                  std::string& error, const std::function<std::string(const std::string&)>& example) {
   std::vector<const ParamDescription*> matches;
   const std::string wanted = Lower(name);
   for (const ParamDescription& p : params) {
@@ -70,7 +70,7 @@ bool ResolveParamArgument(const std::vector<ParamDescription>& params, const std
     for (size_t i = 0; i < params.size(); ++i) {
       error += (i == 0 ? " " : ", ") + params[i].title + " (" + params[i].idText + ")";
     }
-    return false;
+    return nullptr;
   }
   if (matches.size() > 1) {
     error = "parameter name '" + name + "' is ambiguous: it names ids ";
@@ -78,10 +78,19 @@ bool ResolveParamArgument(const std::vector<ParamDescription>& params, const std
       error += i == 0 ? "" : i + 1 == matches.size() ? " and " : ", ";
       error += matches[i]->idText;
     }
-    error += "; use the id, e.g. --param " + matches.back()->idText + "=" + value;
-    return false;
+    error += "; use the id";
+    if (example) error += ", e.g. " + example(matches.back()->idText);
+    return nullptr;
   }
-  const ParamDescription& p = *matches.front();
+  return matches.front();
+}
+
+bool ResolveParamArgument(const std::vector<ParamDescription>& params, const std::string& name,
+                          const std::string& value, ParamChoice& choice, std::string& error) {
+  const ParamDescription* found =
+      FindParam(params, name, error, [&](const std::string& id) { return "--param " + id + "=" + value; });
+  if (found == nullptr) return false;
+  const ParamDescription& p = *found;
   double plain = 0.0;
   if (!ParsePlainNumber(value, plain)) {
     error = RangeText(p) + "; '" + value + "' is not a number";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,14 @@ bool SplitParamArgument(const std::string& argument, std::string& name, std::str
 // "nan" are not numbers.
 bool ParsePlainNumber(const std::string& text, double& value);
 
-// Finds name (a title in any case, a decimal id or a four-character id) and
-// reads value as a number in the parameter's range. A title several
+// Finds name (a title in any case, a decimal id or a four-character id); a
+// title several parameters share is refused, the error ending with
+// example(id) of the form that works. Null on failure, with the reason.
+const ParamDescription* FindParam(const std::vector<ParamDescription>& params, const std::string& name,
+                                  std::string& error,
+                                  const std::function<std::string(const std::string&)>& example = {});
+
+// Finds name as FindParam does and reads value as a number in the parameter's range. A title several
 // parameters share is refused, as are non-numbers and values outside the
 // range: a tool that guessed would render something the user did not ask
 // for. The error names the parameter and its range.

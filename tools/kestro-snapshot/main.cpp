@@ -2,7 +2,7 @@
 // so that the knobs and the gain-reduction meter show a real state. It links
 // the plug-in directly: no host interface hands out an editor's pixels.
 //
-//   kestro-snapshot [--param NAME=VALUE]... [--input FILE | --seconds S] OUTPUT.png
+//   kestro-snapshot [--param NAME=VALUE]... [--input FILE | --seconds S] [--hover NAME] OUTPUT.png
 #include <sndfile.h>
 
 #include <algorithm>
@@ -28,7 +28,9 @@ void Usage(std::FILE* out) {
                "  --param NAME=VALUE  set a parameter to a plain value in its range (e.g. Threshold=-24);\n"
                "                      NAME is a title (any case) or an index (--param 9=0); repeatable\n"
                "  --input FILE        run this audio file (mono or stereo) through the compressor first\n"
-               "  --seconds S         otherwise run S seconds of the built-in demo loop (default 11)\n");
+               "  --seconds S         otherwise run S seconds of the built-in demo loop (default 11)\n"
+               "  --hover NAME        draw the pointer resting on that parameter's control: the value\n"
+               "                      read-out shows its name and value\n");
 }
 
 // KESTRO as a host runs it, set up for one offline pass.
@@ -85,11 +87,25 @@ bool ReadAudio(const std::string& path, kestro::DemoSignal& audio, std::string& 
   return true;
 }
 
+// Rests the pointer on the middle of the control bound to param, for one
+// timer tick, as a window would report it.
+bool HoverOver(kestro::GraphicsCore& editor, int param) {
+  for (int i = 0; i < editor.ControlCount(); ++i) {
+    const kestro::Control& c = *editor.ControlAt(i);
+    if (c.ParamIndex() != param) continue;
+    const kestro::PixelRect r = c.Rect();
+    editor.MouseOver((r.left + r.right) / 2, (r.top + std::min(r.bottom, editor.Height())) / 2, kestro::MouseModifiers{});
+    editor.TimerTick();
+    return editor.ReadoutParam() == param;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> params;
-  std::string input, output;
+  std::string input, output, hover;
   double seconds = 11.0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -109,6 +125,11 @@ int main(int argc, char** argv) {
         return 2;
       }
       params.emplace_back(name, text);
+    } else if (arg == "--hover") {
+      if (!next(hover)) {
+        std::fprintf(stderr, "kestro-snapshot: --hover wants a parameter name or id\n");
+        return 2;
+      }
     } else if (arg == "--input") {
       if (!next(input)) {
         std::fprintf(stderr, "kestro-snapshot: --input wants a file\n");
@@ -163,6 +184,15 @@ int main(int argc, char** argv) {
   if (editor == nullptr || editor->DrawingBitmap() == nullptr) {
     std::fprintf(stderr, "kestro-snapshot: the plug-in has no editor to draw\n");
     return 1;
+  }
+  if (!hover.empty()) {
+    const kestro::ParamDescription* param =
+        kestro::FindParam(described, hover, error, [](const std::string& id) { return "--hover " + id; });
+    if (param == nullptr || !HoverOver(*editor, static_cast<int>(param->id))) {
+      std::fprintf(stderr, "kestro-snapshot: %s\n",
+                   param == nullptr ? error.c_str() : "no control of the editor shows that parameter");
+      return 1;
+    }
   }
   editor->DrawRegion({0, 0, editor->Width(), editor->Height()});
   if (!kestro::WritePngFile(*editor->DrawingBitmap(), output, error)) {

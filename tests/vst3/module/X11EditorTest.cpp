@@ -95,6 +95,14 @@ struct X11Editor : ::testing::Test {
   }
   void* ParentHandle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(parent)); }
   bool Until(const std::function<bool()>& done) { return PumpUntil([&] { loop.DispatchFiles(20); }, done); }
+  // The pointer leaves every editor and a second and more of ticks pass:
+  // the value read-out is gone, the editors show their resting pictures.
+  void LeaveAndSettle() {
+    display.MoveTo(0, 0);
+    for (int i = 0; i < 5; ++i) loop.DispatchFiles(20);
+    for (int tick = 0; tick < 30; ++tick) loop.FireTimers();
+    display.Sync();
+  }
 
   TestDisplay display;
   std::unique_ptr<PluginInstance> instance;
@@ -176,8 +184,7 @@ TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
   EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::kBeginEdit, Kind::kPerformEdit, Kind::kPerformEdit, Kind::kEndEdit}));
 
   // The window now shows what the plug-in draws headless in the same state.
-  loop.FireTimers();
-  display.Sync();
+  LeaveAndSettle();
   EXPECT_EQ(Differences(display.Pixels(window, 0, 0, kEditorWidth, kEditorHeight), HeadlessPicture(*instance->Controller())), "");
 
   EXPECT_EQ(view->removed(), kResultOk);
@@ -331,8 +338,7 @@ TEST_F(X11Editor, TwoInstancesShowTheirEditorsSideBySide) {
   ASSERT_TRUE(drag(kParentY, instance->Handler()));
   loop.DispatchFiles(20);
   EXPECT_TRUE(other->Handler().Calls().empty());
-  loop.FireTimers();
-  display.Sync();
+  LeaveAndSettle();
   EXPECT_NE(Differences(display.Pixels(window, 0, 0, kEditorWidth, kEditorHeight), picture), "");
   EXPECT_EQ(Differences(display.Pixels(otherWindow, 0, 0, kEditorWidth, kEditorHeight), picture), "");
 
@@ -342,8 +348,7 @@ TEST_F(X11Editor, TwoInstancesShowTheirEditorsSideBySide) {
   instance->Handler().Clear();
   ASSERT_TRUE(drag(kOtherY, other->Handler()));
   EXPECT_TRUE(instance->Handler().Calls().empty());
-  loop.FireTimers();
-  display.Sync();
+  LeaveAndSettle();
   EXPECT_EQ(Differences(display.Pixels(otherWindow, 0, 0, kEditorWidth, kEditorHeight), HeadlessPicture(*other->Controller())),
             "");
   EXPECT_EQ(otherView->removed(), kResultOk);
