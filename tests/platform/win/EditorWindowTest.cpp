@@ -31,6 +31,7 @@ constexpr POINT kRatioKnob = {378, 64};   // (353,38)-(403,90), param 4
 constexpr POINT kThresholdKnob = {661, 64};  // param 0
 constexpr RECT kBypassRect = {73, 38, 126, 90};
 constexpr RECT kRatioRect = {353, 38, 403, 90};
+constexpr RECT kReadoutRect = {160, 6, 800, 26};
 
 Vst3Module& Module() {
   static std::unique_ptr<Vst3Module> module = [] {
@@ -134,6 +135,7 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsWholeEditGestures) {
   ASSERT_NE(editor, nullptr);
   Pump(200);
   const auto lampBefore = Grab(editor, kBypassRect);
+  const auto readoutAtRest = Grab(editor, kReadoutRect);
   const auto ratioBefore = Grab(editor, kRatioRect);
   const double ratioStart = s.instance->Controller()->getParamNormalized(4);
   const double thresholdStart = s.instance->Controller()->getParamNormalized(0);
@@ -210,6 +212,13 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsWholeEditGestures) {
   SendMessageA(editor, WM_KEYDOWN, VK_F5, 0);
   SendMessageA(editor, WM_KEYDOWN, 'Q', 0);
   EXPECT_EQ(HostWindow::KeysReceived(), (std::vector<WPARAM>{VK_F5, 'Q'}));
+
+  // Resting on a control shows the value read-out; a second after the
+  // pointer goes to the bare panel it is gone again.
+  SendMessageA(editor, WM_MOUSEMOVE, 0, At(kBypassLamp));
+  EXPECT_TRUE(PumpUntil([&] { return Grab(editor, kReadoutRect) != readoutAtRest; }));
+  SendMessageA(editor, WM_MOUSEMOVE, 0, Xy(5, 5));
+  EXPECT_TRUE(PumpUntil([&] { return Grab(editor, kReadoutRect) == readoutAtRest; }));
 }
 
 TEST(EditorWindow, TwoEditorsShareOneClassThatGoesWithTheLast) {

@@ -187,6 +187,18 @@ TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
   LeaveAndSettle();
   EXPECT_EQ(Differences(display.Pixels(window, 0, 0, kEditorWidth, kEditorHeight), HeadlessPicture(*instance->Controller())), "");
 
+  // Resting on a knob shows the value read-out; leaving, it goes again.
+  auto readout = [&] { return display.Pixels(window, 160, 6, 640, 20); };
+  const auto readoutAtRest = readout();
+  display.MoveTo(kParentX + 378, kParentY + 64);
+  EXPECT_TRUE(Until([&] {
+    loop.FireTimers();
+    display.Sync();
+    return readout() != readoutAtRest;
+  }));
+  LeaveAndSettle();
+  EXPECT_EQ(readout(), readoutAtRest);
+
   EXPECT_EQ(view->removed(), kResultOk);
   display.Sync();
   EXPECT_TRUE(display.Children(parent).empty());
