@@ -114,6 +114,16 @@ TEST_P(ArtworkTest, DecodesToTheLayoutsSizeAndFrames) {
   EXPECT_EQ(strip.FrameOffset(art.frames - 1) + strip.FrameHeight(), art.height);
   // A second request shares the cached bitmap.
   EXPECT_EQ(ImageCache::Module().FindOrLoad(art.id, []() -> std::unique_ptr<Bitmap> { return nullptr; }), bitmap);
+
+  // Its high-density twin, 100 above: exactly twice the size, so its frames
+  // fall on the same boundaries.
+  const int twin = art.id + 100;
+  std::string twinName = art.name;
+  twinName.insert(twinName.size() - 4, "@2x");
+  Bitmap* dense = ImageCache::Module().FindOrLoad(twin, [&] { return LoadPngResource(twin, twinName.c_str()); });
+  ASSERT_NE(dense, nullptr) << twinName;
+  EXPECT_EQ(dense->Width(), 2 * art.width);
+  EXPECT_EQ(dense->Height(), 2 * art.height);
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, ArtworkTest,

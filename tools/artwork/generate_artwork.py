@@ -180,9 +180,17 @@ def write_png(surface, path):
 # Drawing helpers
 # --------------------------------------------------------------------------
 
+# Device pixels per editor pixel of the images being drawn: 1 for the
+# editor's own images, 2 for the high-density set (name@2x.png) that scaled
+# editors use. Everything is drawn in editor pixels; only the surface grows.
+SCALE = 1
+
+
 def new_surface(w, h):
-    s = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h)
-    return s, cairo.Context(s)
+    s = cairo.ImageSurface(cairo.FORMAT_ARGB32, w * SCALE, h * SCALE)
+    ctx = cairo.Context(s)
+    ctx.scale(SCALE, SCALE)
+    return s, ctx
 
 
 def set_font(ctx, family, size, bold=True):
@@ -757,7 +765,8 @@ def add_brushing(surface, seed, amount):
         cur = level()
         while x < w:
             n = rng.next()
-            length = 12 + n % 150
+            # Streaks as long in editor pixels at every scale.
+            length = (12 + n % 150) * SCALE
             nxt = level()
             for i in range(length):
                 if x >= w:
@@ -908,15 +917,33 @@ def preview(paths):
 # --------------------------------------------------------------------------
 
 def main():
+    global SCALE
     set_font_check()
     os.makedirs(IMG_DIR, exist_ok=True)
     paths = {}
     sizes = {}
+    for SCALE in (1, 2):
+        draw_all(paths, sizes)
+        if SCALE == 1:
+            os.makedirs(os.path.dirname(PREVIEW), exist_ok=True)
+            write_png(preview(paths), PREVIEW)
+
+    total = 0
+    for name in sorted(sizes):
+        total += sizes[name]
+        print("%-9s %8d bytes" % (name, sizes[name]))
+    print("total     %8d bytes" % total)
+
+
+def draw_all(paths, sizes):
+    """Draws every image at the current SCALE; 2 writes name@2x.png."""
+    suffix = "" if SCALE == 1 else "@%dx" % SCALE
 
     def emit(name, surface):
-        path = os.path.join(IMG_DIR, name + ".png")
-        sizes[name] = write_png(surface, path)
-        paths[name] = path
+        path = os.path.join(IMG_DIR, name + suffix + ".png")
+        sizes[name + suffix] = write_png(surface, path)
+        if SCALE == 1:
+            paths[name] = path
 
     emit("bg", panel())
     emit("by", lamp_strip())
@@ -928,15 +955,6 @@ def main():
     for name, (x, fw, frames) in KNOBS.items():
         emit(name, knob_strip(fw, frames))
     emit("vu", meter_strip())
-
-    os.makedirs(os.path.dirname(PREVIEW), exist_ok=True)
-    write_png(preview(paths), PREVIEW)
-
-    total = 0
-    for name in sorted(sizes):
-        total += sizes[name]
-        print("%-6s %8d bytes" % (name, sizes[name]))
-    print("total  %8d bytes" % total)
 
 
 def set_font_check():
