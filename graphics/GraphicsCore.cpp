@@ -10,7 +10,9 @@
 #include "graphics/TextControl.h"
 #include "graphics/raster/Blit.h"
 #include "graphics/raster/ImageCache.h"
+#include "graphics/raster/MemBitmap.h"
 #include "graphics/raster/PngResource.h"
+#include "graphics/raster/Resample.h"
 
 namespace kestro {
 
@@ -59,6 +61,7 @@ std::unique_ptr<Bitmap> GraphicsCore::LoadImageResource(int id, const char* name
 
 BitmapStrip GraphicsCore::LoadBitmapStrip(int id, const char* name, int frames) {
   Bitmap* bitmap = ImageCache::Module().FindOrLoad(id, [&] { return LoadImageResource(id, name); });
+  if (bitmap != nullptr) imageSources_[bitmap] = {id, name != nullptr ? name : ""};
   BitmapStrip strip = BitmapStrip::FromBitmap(bitmap, frames);
   return strip;
 }
@@ -90,10 +93,93 @@ Control* GraphicsCore::ControlAt(int index) const {
   return controls_[static_cast<size_t>(index)].get();
 }
 
+// --- Scale -------------------------------------------------------------------
+
+namespace {
+
+constexpr double kMinScale = 1.0;
+constexpr double kMaxScale = 3.0;
+// Twins are drawn at this density and found this far above their image.
+constexpr double kTwinDensity = 2.0;
+constexpr int kTwinIdOffset = 100;
+
+int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
+
+std::string TwinName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name + "@2x" : name.substr(0, dot) + "@2x" + name.substr(dot);
+}
+
+}  // namespace
+
+void GraphicsCore::SetScale(double scale) {
+  scale = std::isnan(scale) ? kMinScale : std::clamp(scale, kMinScale, kMaxScale);
+  if (scale == scale_) return;
+  scale_ = scale;
+  deviceStrips_.clear();
+  if (bitmap_) bitmap_ = std::make_unique<SystemBitmap>(DeviceWidth(), DeviceHeight());
+  for (const auto& control : controls_) control->MarkDirty(false);
+}
+
+int GraphicsCore::DeviceWidth() const { return Scaled(width_, scale_); }
+int GraphicsCore::DeviceHeight() const { return Scaled(height_, scale_); }
+
+PixelRect GraphicsCore::ToDevice(const PixelRect& rect) const {
+  if (scale_ == 1.0) return rect;
+  return {Scaled(rect.left, scale_), Scaled(rect.top, scale_), Scaled(rect.right, scale_), Scaled(rect.bottom, scale_)};
+}
+
+const GraphicsCore::DeviceStrip* GraphicsCore::DeviceStripFor(const BitmapStrip& strip) {
+  if (strip.bitmap == nullptr || strip.width <= 0 || strip.height <= 0) return nullptr;
+  const auto key = std::make_pair(static_cast<const Bitmap*>(strip.bitmap), strip.Frames());
+  if (auto found = deviceStrips_.find(key); found != deviceStrips_.end()) return &found->second;
+
+  // The twin counts only if it is exactly twice the image, frame for frame.
+  const Bitmap* twin = nullptr;
+  if (auto source = imageSources_.find(strip.bitmap); source != imageSources_.end()) {
+    const int id = source->second.first + kTwinIdOffset;
+    const std::string name = TwinName(source->second.second);
+    const Bitmap* candidate = ImageCache::Module().FindOrLoad(id, [&] { return LoadImageResource(id, name.c_str()); });
+    if (candidate != nullptr && candidate->Width() == 2 * strip.width && candidate->Height() == 2 * strip.height) {
+      twin = candidate;
+    }
+  }
+  const int frames = strip.Frames();
+  const bool across = strip.framesHorizontal;
+  DeviceStrip device;
+  device.frameWidth = std::max(Scaled(strip.FrameWidth(), scale_), 1);
+  device.frameHeight = std::max(Scaled(strip.FrameHeight(), scale_), 1);
+  const int extent = across ? strip.width : strip.height;
+  if (twin != nullptr && scale_ == kTwinDensity && extent % frames == 0) {
+    device.bitmap = twin;  // pixel for pixel
+  } else {
+    auto own = std::make_unique<MemBitmap>();
+    if (!own->Resize(across ? device.frameWidth * frames : device.frameWidth,
+                     across ? device.frameHeight : device.frameHeight * frames)) {
+      return nullptr;
+    }
+    const Bitmap& from = twin != nullptr ? *twin : *strip.bitmap;
+    const int density = twin != nullptr ? 2 : 1;
+    for (int n = 0; n < frames; ++n) {
+      const int x = across ? strip.FrameOffset(n) : 0;
+      const int y = across ? 0 : strip.FrameOffset(n);
+      const BlitRect source{density * x, density * y, density * (x + strip.FrameWidth()),
+                            density * (y + strip.FrameHeight())};
+      const int dx = across ? n * device.frameWidth : 0;
+      const int dy = across ? 0 : n * device.frameHeight;
+      ResampleRect(from, source, *own, BlitRect{dx, dy, dx + device.frameWidth, dy + device.frameHeight});
+    }
+    device.bitmap = own.get();
+    device.own = std::move(own);
+  }
+  return &deviceStrips_.emplace(key, std::move(device)).first->second;
+}
+
 // --- Drawing -----------------------------------------------------------------
 
 bool GraphicsCore::DrawStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy,
                                    const BlendSpec& blend) {
+  if (scale_ != 1.0) return DrawScaledStripRegion(strip, dest, sx, sy, blend);
   const PixelRect clip = Intersection(dest, drawRect_);
   const BlitRect source{sx + clip.left - dest.left, sy + clip.top - dest.top, sx + clip.right - dest.left,
                         sy + clip.bottom - dest.top};
@@ -104,11 +190,61 @@ bool GraphicsCore::DrawStripRegion(const BitmapStrip& strip, const PixelRect& de
   return true;
 }
 
-bool GraphicsCore::RenderText(TextStyle& style, const char* text, PixelRect& rect, bool measure) {
-  return RenderStyledText(bitmap_.get(), style, text, rect, measure);
+bool GraphicsCore::DrawScaledStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy,
+                                         const BlendSpec& blend) {
+  const PixelRect clip = Intersection(dest, drawRect_);
+  if (clip.right <= clip.left || clip.bottom <= clip.top) return true;
+  const DeviceStrip* device = DeviceStripFor(strip);
+  if (device == nullptr) return true;
+  // The frame the source origin lies in, and the offset inside it.
+  const bool across = strip.framesHorizontal;
+  const int along = across ? sx : sy;
+  const int frames = strip.Frames();
+  const int extent = across ? strip.width : strip.height;
+  int n = std::clamp(static_cast<int>(static_cast<int64_t>(along) * frames / extent), 0, frames - 1);
+  while (n > 0 && strip.FrameOffset(n) > along) --n;
+  while (n + 1 < frames && strip.FrameOffset(n + 1) <= along) ++n;
+  const int inFrame = along - strip.FrameOffset(n);
+  const int frameStart = n * (across ? device->frameWidth : device->frameHeight);
+  const int originX = across ? frameStart + Scaled(inFrame, scale_) : Scaled(sx, scale_);
+  const int originY = across ? Scaled(sy, scale_) : frameStart + Scaled(inFrame, scale_);
+
+  const PixelRect to = ToDevice(dest), part = ToDevice(clip);
+  BlitRect source{originX + part.left - to.left, originY + part.top - to.top, originX + part.right - to.left,
+                  originY + part.bottom - to.top};
+  // Rounding must never reach into the next frame.
+  const int frameEnd = frameStart + (across ? device->frameWidth : device->frameHeight);
+  if (across) {
+    source.right = std::min(source.right, frameEnd);
+    source.bottom = std::min(source.bottom, device->bitmap->Height());
+  } else {
+    source.bottom = std::min(source.bottom, frameEnd);
+    source.right = std::min(source.right, device->bitmap->Width());
+  }
+  if (source.right > source.left && source.bottom > source.top) {
+    Blit(bitmap_.get(), device->bitmap, part.left, part.top, &source, blend.weight, blend.Mode());
+  }
+  return true;
 }
 
-void GraphicsCore::PrepareDrawing() { bitmap_ = std::make_unique<SystemBitmap>(width_, height_); }
+bool GraphicsCore::RenderText(TextStyle& style, const char* text, PixelRect& rect, bool measure) {
+  if (scale_ == 1.0) return RenderStyledText(bitmap_.get(), style, text, rect, measure);
+  // Rasterised at the scaled size, never a scaled bitmap of the text. The
+  // style's remembered font is the editor-sized one, so a copy looks its
+  // own up.
+  TextStyle scaled = style;
+  scaled.size = Scaled(style.size, scale_);
+  scaled.cachedFont = nullptr;
+  PixelRect device = ToDevice(rect);
+  const bool ok = RenderStyledText(bitmap_.get(), scaled, text, device, measure);
+  if (measure) {
+    rect = {static_cast<int>(std::floor(device.left / scale_)), static_cast<int>(std::floor(device.top / scale_)),
+            static_cast<int>(std::ceil(device.right / scale_)), static_cast<int>(std::ceil(device.bottom / scale_))};
+  }
+  return ok;
+}
+
+void GraphicsCore::PrepareDrawing() { bitmap_ = std::make_unique<SystemBitmap>(DeviceWidth(), DeviceHeight()); }
 
 bool GraphicsCore::CollectDirtyRect(PixelRect& rect) {
   rect = {};
@@ -126,7 +262,7 @@ bool GraphicsCore::DrawRegion(const PixelRect& requested) {
   if (controls_.empty()) return true;
   // Drawing never reaches outside the bitmap, whatever region a window
   // layer asks for.
-  const PixelRect bounds{0, 0, bitmap_ ? bitmap_->Width() : 0, bitmap_ ? bitmap_->Height() : 0};
+  const PixelRect bounds = bitmap_ ? PixelRect{0, 0, width_, height_} : PixelRect{};
   const PixelRect r = Intersection(requested, bounds);
   if (strictDrawing_) {
     drawRect_ = r;
@@ -159,7 +295,7 @@ bool GraphicsCore::DrawRegion(const PixelRect& requested) {
       }
     }
   }
-  return PresentRegion(r);
+  return PresentRegion(ToDevice(r));
 }
 
 // --- Input -------------------------------------------------------------------

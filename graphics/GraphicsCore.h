@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/IEditor.h"
@@ -92,6 +94,20 @@ class GraphicsCore : public IEditor {
   void AddBackground(int id, const char* name);
   // Takes the control and returns its index.
   int AddControl(std::unique_ptr<Control> control);
+
+  // --- Scale ---
+  // Draws at scale device pixels per editor pixel (1 to 3; anything else is
+  // taken as the nearest of those) from now on. The drawing bitmap becomes
+  // DeviceWidth() x DeviceHeight(), images come from their twice-as-dense
+  // twins (resource id + 100, name@2x.png) where they exist, scaled once
+  // per scale, and text is rasterised at the scaled size. Controls, dirty
+  // rectangles and input stay in editor pixels.
+  void SetScale(double scale);
+  double Scale() const { return scale_; }
+  int DeviceWidth() const;
+  int DeviceHeight() const;
+  // An editor rectangle in device pixels; neighbours stay neighbours.
+  PixelRect ToDevice(const PixelRect& rect) const;
 
   // --- Drawing ---
   // Composites the part of strip's (sx, sy)-based area that falls into both
@@ -195,6 +211,20 @@ class GraphicsCore : public IEditor {
   bool strictDrawing_ = true;
   std::unique_ptr<Control> keyCatcher_;
   HostRunLoop* hostRunLoop_ = nullptr;
+
+  // An image's pixels at the current scale, frames laid out as in the image.
+  struct DeviceStrip {
+    std::unique_ptr<Bitmap> own;  // null when the twin is used as it is
+    const Bitmap* bitmap = nullptr;
+    int frameWidth = 0;
+    int frameHeight = 0;
+  };
+  const DeviceStrip* DeviceStripFor(const BitmapStrip& strip);
+  bool DrawScaledStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy, const BlendSpec& blend);
+  double scale_ = 1.0;
+  // Where each loaded image came from, to find its twin.
+  std::map<const Bitmap*, std::pair<int, std::string>> imageSources_;
+  std::map<std::pair<const Bitmap*, int>, DeviceStrip> deviceStrips_;
 };
 
 }  // namespace kestro

@@ -28,6 +28,9 @@ settings=(--param Threshold=-20 --param Ratio=2 --param Attack=2 --param Release
   "$out/input.wav" "$out/output.wav"
 # The editor as it looks at the end of the demo, meter deflected.
 "$tools/kestro-snapshot" "${settings[@]}" --input "$out/input.wav" "$out/editor.png"
+# The same at twice the density, as on a 200 % display, with the value
+# read-out the pointer shows over the threshold knob.
+"$tools/kestro-snapshot" "${settings[@]}" --input "$out/input.wav" --scale 2 --hover Threshold "$out/editor@2x.png"
 # The same state in a real X11 window: the Linux test host plays the demo
 # through the module, then embeds the editor as a Linux host does (on a
 # private Xvfb when there is no display).
@@ -59,6 +62,7 @@ echo "  output.wav   the same through KESTRO"
 echo "  levels.png   input and output level over time, with the gain reduction"
 echo "  levels.csv   the levels behind the plot, per 10 ms"
 echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
+echo "  editor@2x.png  the same at twice the density, the pointer resting on the threshold knob"
 echo "  editor-x11.png  the same state in the editor's X11 window inside the Linux test host"
 echo "  ../windows-editor.png  the Windows editor in its window under Wine (out/windows-editor.png)"
 echo

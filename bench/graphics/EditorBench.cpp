@@ -1,6 +1,7 @@
 // KESTRO's editor redrawn as its window would: a full redraw (the first
 // paint), and one knob-drag step (the move, the dirty-region collection and
-// the redraw of that region), in microseconds per operation.
+// the redraw of that region), in microseconds per operation; the argument is
+// the scale in percent (100: editor-sized, 200: twice the density).
 #include <benchmark/benchmark.h>
 
 #include <mutex>
@@ -20,6 +21,7 @@ class BenchKestro : public Kestro {
 void BM_EditorFullRedraw(benchmark::State& state) {
   BenchKestro k;
   GraphicsCore& editor = k.Editor();
+  editor.SetScale(static_cast<double>(state.range(0)) / 100.0);
   const PixelRect all{0, 0, editor.Width(), editor.Height()};
   editor.DrawRegion(all);  // glyphs and images warm
   for (auto _ : state) {
@@ -27,11 +29,12 @@ void BM_EditorFullRedraw(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_EditorFullRedraw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorFullRedraw)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 void BM_EditorKnobDragStep(benchmark::State& state) {
   BenchKestro k;
   GraphicsCore& editor = k.Editor();
+  editor.SetScale(static_cast<double>(state.range(0)) / 100.0);
   editor.DrawRegion({0, 0, editor.Width(), editor.Height()});
   const MouseModifiers left{true, false, false, false, false};
   // The threshold knob, dragged up and down by one pixel per step.
@@ -47,7 +50,7 @@ void BM_EditorKnobDragStep(benchmark::State& state) {
   }
   editor.MouseUp(661, y, left);
 }
-BENCHMARK(BM_EditorKnobDragStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EditorKnobDragStep)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kestro

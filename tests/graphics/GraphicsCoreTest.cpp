@@ -224,6 +224,49 @@ TEST_F(Editor, FramesFollowTheValue) {
   EXPECT_EQ(FrameAt(120, 30), 1u);
 }
 
+// Scaled drawing: every device pixel of a control shows its chosen frame,
+// never a neighbouring frame's row, at every scale hosts use; regions are
+// presented in device pixels; editor rectangles tile without gaps.
+TEST_F(Editor, ScaledDrawingShowsTheChosenFramesInDevicePixels) {
+  At(level).SetValue(0.5);  // frame 31 of 61
+  At(steps).SetValue(0.4);  // frame 3 of 6
+  for (double scale : {1.25, 1.5, 1.75, 2.0, 2.5, 3.0}) {
+    SCOPED_TRACE(scale);
+    graphics->SetScale(scale);
+    ASSERT_EQ(graphics->DrawingBitmap()->Width(), static_cast<int>(std::lround(200 * scale)));
+    ASSERT_EQ(graphics->DrawingBitmap()->Height(), static_cast<int>(std::lround(100 * scale)));
+    graphics->presented.clear();
+    graphics->DrawRegion({0, 0, 200, 100});
+    ASSERT_EQ(graphics->presented.size(), 1u);
+    EXPECT_EQ(graphics->presented[0], graphics->ToDevice({0, 0, 200, 100}));
+    const PixelRect knob = graphics->ToDevice(At(level).Rect()), lampArea = graphics->ToDevice(At(lamp).Rect());
+    const PixelRect stepKnob = graphics->ToDevice(At(steps).Rect());
+    int wrong = 0;
+    for (int y = 0; y < graphics->DrawingBitmap()->Height(); ++y) {
+      for (int x = 0; x < graphics->DrawingBitmap()->Width(); ++x) {
+        const uint32_t frame = FrameAt(x, y);
+        if (lampArea.Contains(x, y)) continue;
+        const uint32_t expected = knob.Contains(x, y) ? 31u : stepKnob.Contains(x, y) ? 3u : 0u;
+        wrong += frame != expected;
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+  // Neighbouring rectangles stay neighbours; 1 is the identity.
+  graphics->SetScale(1.5);
+  EXPECT_EQ(graphics->ToDevice({0, 0, 3, 3}).right, graphics->ToDevice({3, 0, 5, 3}).left);
+  EXPECT_EQ(graphics->ToDevice({1, 1, 3, 3}), (PixelRect{2, 2, 5, 5}));  // 1.5 rounds half away from zero
+  // Scales out of reach are taken as the nearest ones.
+  const struct {
+    double asked, taken;
+  } clamps[] = {{0.5, 1.0}, {std::numeric_limits<double>::quiet_NaN(), 1.0}, {7.0, 3.0}, {1.0, 1.0}};
+  for (const auto& c : clamps) {
+    graphics->SetScale(c.asked);
+    EXPECT_EQ(graphics->Scale(), c.taken) << c.asked;
+  }
+  EXPECT_EQ(graphics->ToDevice({1, 2, 3, 4}), (PixelRect{1, 2, 3, 4}));
+}
+
 TEST_F(Editor, DirtyRegionIsTheUnionOfDirtyControls) {
   PixelRect dirty;
   EXPECT_FALSE(graphics->CollectDirtyRect(dirty));

@@ -204,6 +204,45 @@ TEST(KestroEditor, ReadoutFollowsThePointerAndGesturesThenLeavesNoTrace) {
   EXPECT_EQ(pixels(), resting);
 }
 
+// At twice the density: the panel outside every control is bg@2x.png pixel
+// for pixel, and the whole editor matches its reference exactly outside the
+// caption, whose glyphs depend on the fonts installed.
+TEST(KestroEditor, DoubleDensityEditorUsesTheTwinImagesAndMatchesItsReference) {
+  auto golden = DecodePngFromFile(KESTRO_GOLDEN_DIR "/editor-default@2x.png");
+  auto panel = DecodePngFromFile(KESTRO_SOURCE_DIR "/resources/img/bg@2x.png");
+  ASSERT_TRUE(golden && panel);
+  KestroHarness k;
+  GraphicsCore& editor = EditorOf(k);
+  editor.SetScale(2.0);
+  editor.DrawRegion({0, 0, 1020, 151});
+  const Bitmap& drawn = *editor.DrawingBitmap();
+  ASSERT_EQ(drawn.Width(), 2040);
+  ASSERT_EQ(drawn.Height(), 302);
+  ASSERT_EQ(golden->Width(), 2040);
+  ASSERT_EQ(golden->Height(), 302);
+  const PixelRect caption = editor.ToDevice({49, 29, 149, 49});
+  int panelMisses = 0, exactMisses = 0;
+  double captionDifference = 0.0;
+  for (int y = 0; y < drawn.Height(); ++y) {
+    for (int x = 0; x < drawn.Width(); ++x) {
+      const PackedPixel a = drawn.Row(y)[x];
+      bool onControl = false;
+      for (int i = 1; i < editor.ControlCount(); ++i) onControl |= editor.ToDevice(editor.ControlAt(i)->Rect()).Contains(x, y);
+      if (!onControl) panelMisses += a != panel->Row(y)[x];
+      if (caption.Contains(x, y)) {
+        for (int n = 0; n < 3; ++n) {
+          captionDifference += std::abs(static_cast<int>(PixelByte(a, n)) - static_cast<int>(PixelByte(golden->Row(y)[x], n)));
+        }
+      } else {
+        exactMisses += a != golden->Row(y)[x];
+      }
+    }
+  }
+  EXPECT_EQ(panelMisses, 0);
+  EXPECT_EQ(exactMisses, 0);
+  EXPECT_LE(captionDifference / (3.0 * caption.Width() * caption.Height()), 6.0);
+}
+
 TEST(KestroEditor, DefaultEditorMatchesTheReferencePicture) {
   auto golden = DecodePngFromFile(KESTRO_GOLDEN_DIR "/editor-default.png");
   ASSERT_NE(golden, nullptr);

@@ -2,7 +2,7 @@
 // so that the knobs and the gain-reduction meter show a real state. It links
 // the plug-in directly: no host interface hands out an editor's pixels.
 //
-//   kestro-snapshot [--param NAME=VALUE]... [--input FILE | --seconds S] [--hover NAME] OUTPUT.png
+//   kestro-snapshot [--param NAME=VALUE]... [--input FILE | --seconds S] [--hover NAME] [--scale F] OUTPUT.png
 #include <sndfile.h>
 
 #include <algorithm>
@@ -30,7 +30,8 @@ void Usage(std::FILE* out) {
                "  --input FILE        run this audio file (mono or stereo) through the compressor first\n"
                "  --seconds S         otherwise run S seconds of the built-in demo loop (default 11)\n"
                "  --hover NAME        draw the pointer resting on that parameter's control: the value\n"
-               "                      read-out shows its name and value\n");
+               "                      read-out shows its name and value\n"
+               "  --scale F           draw at F device pixels per editor pixel, 1 to 3 (default 1)\n");
 }
 
 // KESTRO as a host runs it, set up for one offline pass.
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> params;
   std::string input, output, hover;
   double seconds = 11.0;
+  double scale = 1.0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&](std::string& value) {
@@ -128,6 +130,11 @@ int main(int argc, char** argv) {
     } else if (arg == "--hover") {
       if (!next(hover)) {
         std::fprintf(stderr, "kestro-snapshot: --hover wants a parameter name or id\n");
+        return 2;
+      }
+    } else if (arg == "--scale") {
+      if (!next(value) || !kestro::ParsePlainNumber(value, scale) || scale < 1.0 || scale > 3.0) {
+        std::fprintf(stderr, "kestro-snapshot: --scale wants a number from 1 to 3\n");
         return 2;
       }
     } else if (arg == "--input") {
@@ -194,6 +201,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  editor->SetScale(scale);
   editor->DrawRegion({0, 0, editor->Width(), editor->Height()});
   if (!kestro::WritePngFile(*editor->DrawingBitmap(), output, error)) {
     std::fprintf(stderr, "kestro-snapshot: %s\n", error.c_str());
@@ -201,7 +209,7 @@ int main(int argc, char** argv) {
   }
   const double level = editor->ControlAt(kestro.MeterControl())->Value();
   std::printf("wrote %s: %dx%d editor after %.1f s of audio; gain-reduction meter at %.1f %% of its scale\n",
-              output.c_str(), editor->Width(), editor->Height(), static_cast<double>(audio.left.size()) / audio.rate,
+              output.c_str(), editor->DeviceWidth(), editor->DeviceHeight(), static_cast<double>(audio.left.size()) / audio.rate,
               100.0 * std::clamp(level, 0.0, 1.0));
   return 0;
 }
