@@ -40,3 +40,10 @@ void Require(bool holds, const char* what) {
 }
 
 }  // namespace kestro::fuzz
+
+// Every module fuzzer loads the module before the first input, so that its
+// coverage counters are registered while libFuzzer sets up.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  kestro::fuzz::ModuleFactory();
+  return 0;
+}

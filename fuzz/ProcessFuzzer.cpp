@@ -211,11 +211,6 @@ class Session {
 }  // namespace
 }  // namespace kestro::fuzz
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kestro::fuzz::ModuleFactory();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kestro::fuzz::FuzzInput in(data, size);
   kestro::fuzz::Session session(in);

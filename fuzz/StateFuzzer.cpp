@@ -136,11 +136,6 @@ void SetParameter(FuzzInput& in, IEditController& controller) {
 }  // namespace
 }  // namespace kestro::fuzz
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kestro::fuzz::ModuleFactory();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kestro::fuzz;
   FuzzInput in(data, size);
