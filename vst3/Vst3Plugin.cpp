@@ -295,7 +295,7 @@ tresult PLUGIN_API Vst3Plugin::process(ProcessData& data) {
     // Buffers of the other precision than the one set up: reading them as
     // set up would run past their ends. The host gets silence in the
     // precision it says the buffers have, and a refusal.
-    SilenceOutputs(data, std::max<int32>(data.numSamples, 0));
+    SilenceOutputs(data, data.numSamples);
     return kInvalidArgument;
   }
   ProcessAudio(data, std::max<int32>(data.numSamples, 0));
@@ -635,19 +635,14 @@ Vst3EditorView* Vst3Plugin::AttachedView() const {
   return nullptr;
 }
 
-namespace {
-
-// The view the editor is shown in, else the first one the host holds.
-Vst3EditorView* ActiveView(const Vst3Plugin& plugin, const std::vector<Vst3EditorView*>& views) {
-  if (Vst3EditorView* view = plugin.AttachedView()) return view;
-  return views.empty() ? nullptr : views.front();
+Vst3EditorView* Vst3Plugin::ActiveView() const {
+  if (Vst3EditorView* view = AttachedView()) return view;
+  return views_.empty() ? nullptr : views_.front();
 }
-
-}  // namespace
 
 void Vst3Plugin::ResizeEditor(int width, int height) {
   if (Editor() == nullptr) return;
-  Vst3EditorView* view = ActiveView(*this, views_);
+  Vst3EditorView* view = ActiveView();
   if (view == nullptr || view->Frame() == nullptr) return;
   view->ExpectResize();
   ViewRect size(0, 0, width, height);
@@ -710,7 +705,7 @@ void Vst3Plugin::EndParamEdit(int index) { endEdit(static_cast<ParamID>(index));
 
 void Vst3Plugin::ShowHostParamMenu(int index, int x, int y) {
   IComponentHandler* handler = getComponentHandler();
-  Vst3EditorView* view = ActiveView(*this, views_);
+  Vst3EditorView* view = ActiveView();
   if (handler == nullptr || view == nullptr) return;
   FUnknownPtr<IComponentHandler3> handler3(handler);
   if (!handler3) return;

@@ -98,6 +98,8 @@ class Vst3Plugin : public PluginCore, public Steinberg::Vst::SingleComponentEffe
   void ForgetView(Vst3EditorView* view);
   // The view the editor window is shown in, or null.
   Vst3EditorView* AttachedView() const;
+  // The attached view, else the first one the host holds, or null.
+  Vst3EditorView* ActiveView() const;
   void ChangeLatency(int samples) override;
   bool SendMidiMessage(const MidiMessage& message) override;
   bool IsRenderingOffline() override;
