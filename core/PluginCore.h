@@ -61,6 +61,7 @@ class PluginCore {
   virtual void HostDetected() {}
 
   // --- Host-facing operations; the adapter provides them ---
+  // (x, y) in the editor window's device pixels, as hosts place menus.
   virtual void ShowHostParamMenu(int index, int x, int y);
   virtual void SetParamFromEditor(int index, double normalized);
   virtual void BeginParamEdit(int index);

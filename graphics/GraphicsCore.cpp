@@ -34,6 +34,7 @@ bool GraphicsCore::MeasureText(TextStyle& style, const char* text, PixelRect& re
 }
 
 void GraphicsCore::Resize(int width, int height) {
+  if (width == width_ && height == height_) return;
   width_ = width;
   height_ = height;
   EndMouseCapture();
@@ -42,6 +43,7 @@ void GraphicsCore::Resize(int width, int height) {
   controls_.clear();
   bitmap_.reset();
   PrepareDrawing();
+  WindowSizeChanged();
   if (plugin_ != nullptr) plugin_->ResizeEditor(width, height);
 }
 
@@ -97,13 +99,9 @@ Control* GraphicsCore::ControlAt(int index) const {
 
 namespace {
 
-constexpr double kMinScale = 1.0;
-constexpr double kMaxScale = 3.0;
 // Twins are drawn at this density and found this far above their image.
 constexpr double kTwinDensity = 2.0;
 constexpr int kTwinIdOffset = 100;
-
-int Scaled(int v, double scale) { return static_cast<int>(std::lround(v * scale)); }
 
 std::string TwinName(const std::string& name) {
   const size_t dot = name.rfind('.');
@@ -112,22 +110,19 @@ std::string TwinName(const std::string& name) {
 
 }  // namespace
 
-void GraphicsCore::SetScale(double scale) {
-  scale = std::isnan(scale) ? kMinScale : std::clamp(scale, kMinScale, kMaxScale);
-  if (scale == scale_) return;
-  scale_ = scale;
+bool GraphicsCore::SetScale(double scale) {
+  const ScaleMapping mapping(scale);
+  if (mapping == mapping_) return false;
+  mapping_ = mapping;
   deviceStrips_.clear();
   if (bitmap_) bitmap_ = std::make_unique<SystemBitmap>(DeviceWidth(), DeviceHeight());
   for (const auto& control : controls_) control->MarkDirty(false);
+  WindowSizeChanged();
+  return true;
 }
 
-int GraphicsCore::DeviceWidth() const { return Scaled(width_, scale_); }
-int GraphicsCore::DeviceHeight() const { return Scaled(height_, scale_); }
-
-PixelRect GraphicsCore::ToDevice(const PixelRect& rect) const {
-  if (scale_ == 1.0) return rect;
-  return {Scaled(rect.left, scale_), Scaled(rect.top, scale_), Scaled(rect.right, scale_), Scaled(rect.bottom, scale_)};
-}
+int GraphicsCore::DeviceWidth() const { return mapping_.ToDevice(width_); }
+int GraphicsCore::DeviceHeight() const { return mapping_.ToDevice(height_); }
 
 const GraphicsCore::DeviceStrip* GraphicsCore::DeviceStripFor(const BitmapStrip& strip) {
   if (strip.bitmap == nullptr || strip.width <= 0 || strip.height <= 0) return nullptr;
@@ -147,10 +142,10 @@ const GraphicsCore::DeviceStrip* GraphicsCore::DeviceStripFor(const BitmapStrip&
   const int frames = strip.Frames();
   const bool across = strip.framesHorizontal;
   DeviceStrip device;
-  device.frameWidth = std::max(Scaled(strip.FrameWidth(), scale_), 1);
-  device.frameHeight = std::max(Scaled(strip.FrameHeight(), scale_), 1);
+  device.frameWidth = std::max(mapping_.ToDevice(strip.FrameWidth()), 1);
+  device.frameHeight = std::max(mapping_.ToDevice(strip.FrameHeight()), 1);
   const int extent = across ? strip.width : strip.height;
-  if (twin != nullptr && scale_ == kTwinDensity && extent % frames == 0) {
+  if (twin != nullptr && mapping_.Scale() == kTwinDensity && extent % frames == 0) {
     device.bitmap = twin;  // pixel for pixel
   } else {
     auto own = std::make_unique<MemBitmap>();
@@ -179,7 +174,7 @@ const GraphicsCore::DeviceStrip* GraphicsCore::DeviceStripFor(const BitmapStrip&
 
 bool GraphicsCore::DrawStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy,
                                    const BlendSpec& blend) {
-  if (scale_ != 1.0) return DrawScaledStripRegion(strip, dest, sx, sy, blend);
+  if (!mapping_.IsIdentity()) return DrawScaledStripRegion(strip, dest, sx, sy, blend);
   const PixelRect clip = Intersection(dest, drawRect_);
   const BlitRect source{sx + clip.left - dest.left, sy + clip.top - dest.top, sx + clip.right - dest.left,
                         sy + clip.bottom - dest.top};
@@ -206,10 +201,10 @@ bool GraphicsCore::DrawScaledStripRegion(const BitmapStrip& strip, const PixelRe
   while (n + 1 < frames && strip.FrameOffset(n + 1) <= along) ++n;
   const int inFrame = along - strip.FrameOffset(n);
   const int frameStart = n * (across ? device->frameWidth : device->frameHeight);
-  const int originX = across ? frameStart + Scaled(inFrame, scale_) : Scaled(sx, scale_);
-  const int originY = across ? Scaled(sy, scale_) : frameStart + Scaled(inFrame, scale_);
+  const int originX = across ? frameStart + mapping_.ToDevice(inFrame) : mapping_.ToDevice(sx);
+  const int originY = across ? mapping_.ToDevice(sy) : frameStart + mapping_.ToDevice(inFrame);
 
-  const PixelRect to = ToDevice(dest), part = ToDevice(clip);
+  const PixelRect to = mapping_.ToDevice(dest), part = mapping_.ToDevice(clip);
   BlitRect source{originX + part.left - to.left, originY + part.top - to.top, originX + part.right - to.left,
                   originY + part.bottom - to.top};
   // Rounding must never reach into the next frame.
@@ -228,18 +223,17 @@ bool GraphicsCore::DrawScaledStripRegion(const BitmapStrip& strip, const PixelRe
 }
 
 bool GraphicsCore::RenderText(TextStyle& style, const char* text, PixelRect& rect, bool measure) {
-  if (scale_ == 1.0) return RenderStyledText(bitmap_.get(), style, text, rect, measure);
+  if (mapping_.IsIdentity()) return RenderStyledText(bitmap_.get(), style, text, rect, measure);
   // Rasterised at the scaled size, never a scaled bitmap of the text. The
   // style's remembered font is the editor-sized one, so a copy looks its
   // own up.
   TextStyle scaled = style;
-  scaled.size = Scaled(style.size, scale_);
+  scaled.size = mapping_.ToDevice(style.size);
   scaled.cachedFont = nullptr;
-  PixelRect device = ToDevice(rect);
+  PixelRect device = mapping_.ToDevice(rect);
   const bool ok = RenderStyledText(bitmap_.get(), scaled, text, device, measure);
   if (measure) {
-    rect = {static_cast<int>(std::floor(device.left / scale_)), static_cast<int>(std::floor(device.top / scale_)),
-            static_cast<int>(std::ceil(device.right / scale_)), static_cast<int>(std::ceil(device.bottom / scale_))};
+    rect = mapping_.ToEditor(device);
   }
   return ok;
 }
@@ -295,7 +289,7 @@ bool GraphicsCore::DrawRegion(const PixelRect& requested) {
       }
     }
   }
-  return PresentRegion(ToDevice(r));
+  return PresentRegion(mapping_.ToDevice(r));
 }
 
 // --- Input -------------------------------------------------------------------
@@ -339,7 +333,7 @@ void GraphicsCore::MouseDown(int x, int y, const MouseModifiers& mods) {
     // The host's own parameter menu (automation, MIDI learn...) instead of
     // an edit gesture.
     EndMouseCapture();
-    plugin_->ShowHostParamMenu(param, x, y);
+    plugin_->ShowHostParamMenu(param, mapping_.ToDevice(x), mapping_.ToDevice(y));
     return;
   }
   BeginEdit(param);

@@ -15,6 +15,7 @@
 #include "graphics/MouseModifiers.h"
 #include "graphics/PixelRect.h"
 #include "graphics/PopupMenuModel.h"
+#include "graphics/ScaleMapping.h"
 #include "graphics/TextStyle.h"
 #include "graphics/raster/BitmapStrip.h"
 #include "graphics/raster/SystemBitmap.h"
@@ -83,6 +84,13 @@ class GraphicsCore : public IEditor {
   }
   virtual void HidePointer() {}
   virtual void ShowPointer() {}
+  // The scale the system has for screens showing parent (a host window
+  // about to hold the editor), or 0 when it has none to say.
+  virtual double SystemScaleFor(void* /*parent*/) const { return 0.0; }
+  // The drawing bitmap now has another device size (a new scale or editor
+  // size): an open window takes DeviceWidth() x DeviceHeight() and shows
+  // everything again.
+  virtual void WindowSizeChanged() {}
   // The bitmap of a PNG resource, or null.
   virtual std::unique_ptr<Bitmap> LoadImageResource(int id, const char* name);
 
@@ -101,13 +109,13 @@ class GraphicsCore : public IEditor {
   // DeviceWidth() x DeviceHeight(), images come from their twice-as-dense
   // twins (resource id + 100, name@2x.png) where they exist, scaled once
   // per scale, and text is rasterised at the scaled size. Controls, dirty
-  // rectangles and input stay in editor pixels.
-  void SetScale(double scale);
-  double Scale() const { return scale_; }
+  // rectangles and input stay in editor pixels: windows map what they
+  // receive with Mapping(). True when the scale changed.
+  bool SetScale(double scale);
+  double Scale() const { return mapping_.Scale(); }
+  const ScaleMapping& Mapping() const { return mapping_; }
   int DeviceWidth() const;
   int DeviceHeight() const;
-  // An editor rectangle in device pixels; neighbours stay neighbours.
-  PixelRect ToDevice(const PixelRect& rect) const;
 
   // --- Drawing ---
   // Composites the part of strip's (sx, sy)-based area that falls into both
@@ -122,7 +130,7 @@ class GraphicsCore : public IEditor {
   // Redraws the controls touching rect, clipped to it, and presents it.
   bool DrawRegion(const PixelRect& rect);
 
-  // --- Input, in client coordinates ---
+  // --- Input, in editor pixels ---
   void MouseDown(int x, int y, const MouseModifiers& mods);
   void MouseUp(int x, int y, const MouseModifiers& mods);
   void MouseDrag(int x, int y, const MouseModifiers& mods);
@@ -221,7 +229,7 @@ class GraphicsCore : public IEditor {
   };
   const DeviceStrip* DeviceStripFor(const BitmapStrip& strip);
   bool DrawScaledStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy, const BlendSpec& blend);
-  double scale_ = 1.0;
+  ScaleMapping mapping_;
   // Where each loaded image came from, to find its twin.
   std::map<const Bitmap*, std::pair<int, std::string>> imageSources_;
   std::map<std::pair<const Bitmap*, int>, DeviceStrip> deviceStrips_;

@@ -46,4 +46,8 @@ bool HeadlessGraphics::Tick() {
   return true;
 }
 
+void HeadlessGraphics::WindowSizeChanged() {
+  if (windowOpen_) windowSizes.emplace_back(DeviceWidth(), DeviceHeight());
+}
+
 }  // namespace kestro

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/GraphicsCore.h"
@@ -32,6 +33,8 @@ class HeadlessGraphics : public GraphicsCore {
   void* OpenEditorWindow(void* parent) override;
   void CloseEditorWindow() override;
   void* WindowHandle() const override { return windowOpen_ ? const_cast<HeadlessGraphics*>(this) : nullptr; }
+  double SystemScaleFor(void* /*parent*/) const override { return systemScale; }
+  void WindowSizeChanged() override;
 
   // One tick of a window's redraw timer: draws whatever is dirty. True when
   // anything was drawn.
@@ -42,6 +45,8 @@ class HeadlessGraphics : public GraphicsCore {
   std::vector<PopupMenuModel> menusShown;
   std::vector<TextEntryRequest> textEntries;
   std::vector<std::string> alerts;
+  // The device sizes an open window was given, in order.
+  std::vector<std::pair<int, int>> windowSizes;
   void* lastParent = nullptr;
   int windowsOpened = 0;
 
@@ -52,6 +57,8 @@ class HeadlessGraphics : public GraphicsCore {
   int menuChoice = -1;
   int alertAnswer = 0;
   bool failWindowCreation = false;
+  // What the system says of a parent window's screen (0: nothing).
+  double systemScale = 0.0;
 
  private:
   bool windowOpen_ = false;

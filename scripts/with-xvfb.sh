@@ -4,7 +4,8 @@
 # KESTRO_WINE_DISPLAY for Wine programs run through the build's wine-run.sh.
 # The server is stopped when COMMAND ends, whatever way it ends.
 set -euo pipefail
-screen=${KESTRO_XVFB_SCREEN:-1280x400x24}
+# Wide and tall enough for the editor at twice its size.
+screen=${KESTRO_XVFB_SCREEN:-2400x600x24}
 fdfile=$(mktemp)
 trap 'rm -f "$fdfile"' EXIT
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &

@@ -1,5 +1,7 @@
 #include "vst3/Vst3EditorView.h"
 
+#include <cmath>
+
 #include "graphics/GraphicsCore.h"
 #include "vst3/FrameRunLoop.h"
 #include "vst3/Vst3Plugin.h"
@@ -38,6 +40,11 @@ tresult PLUGIN_API Vst3EditorView::attached(void* parent, FIDString type) {
   // own through the frame. Windows that need none ignore it.
   std::unique_ptr<HostRunLoop> loop = FrameRunLoop(plugFrame);
   if (editor->IsWindowOpen()) editor->EndWheelEdit();
+  // A factor from the host wins; without one the system may know the
+  // screen's (a DPI-aware Windows host), else the editor keeps its scale.
+  double scale = hostScale_;
+  if (scale <= 0.0) scale = editor->SystemScaleFor(parent);
+  const bool rescaled = scale > 0.0 && editor->SetScale(scale);
   editor->SetHostRunLoop(loop.get());
   void* window = editor->OpenEditorWindow(parent);
   if (previous != nullptr && (window != nullptr || !editor->IsWindowOpen())) previous->LetGo();
@@ -50,6 +57,8 @@ tresult PLUGIN_API Vst3EditorView::attached(void* parent, FIDString type) {
   runLoop_ = std::move(loop);
   attached_ = true;
   plugin_->EditorOpened();
+  // The host sized its window from getSize at the old scale.
+  if (rescaled) AskFrameForEditorSize();
   return kResultOk;
 }
 
@@ -82,8 +91,36 @@ tresult PLUGIN_API Vst3EditorView::removed() {
 tresult PLUGIN_API Vst3EditorView::getSize(ViewRect* size) {
   GraphicsCore* editor = Editor();
   if (editor == nullptr || size == nullptr) return kResultFalse;
-  *size = ViewRect(0, 0, editor->Width(), editor->Height());
+  // A view not showing the editor yet answers for the factor it was sent,
+  // which it will take on attaching.
+  const ScaleMapping mapping = attached_ || hostScale_ <= 0.0 ? editor->Mapping() : ScaleMapping(hostScale_);
+  *size = ViewRect(0, 0, mapping.ToDevice(editor->Width()), mapping.ToDevice(editor->Height()));
   return kResultOk;
+}
+
+tresult PLUGIN_API Vst3EditorView::setContentScaleFactor(ScaleFactor factor) {
+  if (!(factor > 0.0f) || !std::isfinite(factor)) return kInvalidArgument;
+  GraphicsCore* editor = Editor();
+  if (editor == nullptr) return kResultFalse;
+  hostScale_ = ScaleMapping(factor).Scale();
+  // The editor is shared by every view of the plug-in: only the one showing
+  // it, or any while none does, sets its scale.
+  if (attached_ || plugin_->AttachedView() == nullptr) {
+    if (editor->SetScale(hostScale_) && attached_) AskFrameForEditorSize();
+  }
+  return kResultOk;
+}
+
+void Vst3EditorView::AskFrameForSize(int width, int height) {
+  GraphicsCore* editor = Editor();
+  if (editor == nullptr || plugFrame == nullptr) return;
+  expectingResize_ = true;
+  ViewRect size(0, 0, editor->Mapping().ToDevice(width), editor->Mapping().ToDevice(height));
+  plugFrame->resizeView(this, &size);
+}
+
+void Vst3EditorView::AskFrameForEditorSize() {
+  if (GraphicsCore* editor = Editor()) AskFrameForSize(editor->Width(), editor->Height());
 }
 
 tresult PLUGIN_API Vst3EditorView::onSize(ViewRect* newSize) {

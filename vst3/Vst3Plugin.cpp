@@ -642,11 +642,7 @@ Vst3EditorView* Vst3Plugin::ActiveView() const {
 
 void Vst3Plugin::ResizeEditor(int width, int height) {
   if (Editor() == nullptr) return;
-  Vst3EditorView* view = ActiveView();
-  if (view == nullptr || view->Frame() == nullptr) return;
-  view->ExpectResize();
-  ViewRect size(0, 0, width, height);
-  view->Frame()->resizeView(view, &size);
+  if (Vst3EditorView* view = ActiveView()) view->AskFrameForSize(width, height);
 }
 
 // --- Units and programs ------------------------------------------------------------

@@ -53,18 +53,16 @@ void* GraphicsX11::OpenEditorWindow(void* parent) {
 
   int x = 0;
   int y = 0;
-  int width = std::max(Width(), 1);
-  int height = std::max(Height(), 1);
+  const int width = std::max(DeviceWidth(), 1);
+  const int height = std::max(DeviceHeight(), 1);
   if (connection_ != nullptr) {
     // Opening again: the new window takes the old one's place in its parent
-    // (wherever the new parent is on screen) and its size.
+    // (wherever the new parent is on screen).
     Reply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window_), nullptr));
     if (geometry) {
       x = geometry->x;
       y = geometry->y;
-      width = geometry->width;
-      height = geometry->height;
     }
     CloseEditorWindow();
   }
@@ -278,7 +276,9 @@ void GraphicsX11::WaitForServer() {
 
 void GraphicsX11::DrawExposed() {
   if (!exposePending_) return;
-  const PixelRect region = Intersection(exposed_, PixelRect{0, 0, Width(), Height()});
+  // Exposures come in device pixels; the editor redraws every pixel of its
+  // own that they touch.
+  const PixelRect region = Intersection(Mapping().ToEditor(exposed_), PixelRect{0, 0, Width(), Height()});
   exposed_ = {};
   exposePending_ = false;
   if (!region.Empty()) DrawRegion(region);
@@ -339,8 +339,9 @@ void GraphicsX11::HandleEvent(const xcb_generic_event_t* event) {
 
 void GraphicsX11::HandleButtonPress(const xcb_button_press_event_t& event) {
   if (event.event != window_) return;
-  const int x = event.event_x;
-  const int y = event.event_y;
+  // In editor pixels from here on, the double-click distance too.
+  const int x = Mapping().ToEditor(event.event_x);
+  const int y = Mapping().ToEditor(event.event_y);
   if (const int steps = WheelSteps(event.detail)) {
     MouseWheel(x, y, ModifiersFromState(event.state), steps);
     return;
@@ -366,17 +367,17 @@ void GraphicsX11::HandleButtonPress(const xcb_button_press_event_t& event) {
 void GraphicsX11::HandleButtonRelease(const xcb_button_release_event_t& event) {
   if (event.event != window_ || event.detail < 1 || event.detail > 3) return;
   buttonsDown_ &= static_cast<uint8_t>(~ButtonBit(event.detail));
-  lastX_ = event.event_x;
-  lastY_ = event.event_y;
+  lastX_ = Mapping().ToEditor(event.event_x);
+  lastY_ = Mapping().ToEditor(event.event_y);
   // The middle button's release ends its press too, so that a gesture it
   // began on a control is closed.
-  MouseUp(event.event_x, event.event_y, ButtonReleaseModifiers(event.state, event.detail));
+  MouseUp(lastX_, lastY_, ButtonReleaseModifiers(event.state, event.detail));
 }
 
 void GraphicsX11::HandleMotion(const xcb_motion_notify_event_t& event) {
   if (event.event != window_) return;
-  const int x = event.event_x;
-  const int y = event.event_y;
+  const int x = Mapping().ToEditor(event.event_x);
+  const int y = Mapping().ToEditor(event.event_y);
   const MouseModifiers mods = ModifiersFromState(event.state);
   if (mods.left || mods.right) {
     // Only a press that began here drags; the implicit grab then brings the
@@ -395,7 +396,7 @@ void GraphicsX11::HandleKey(const xcb_key_press_event_t& event, bool press) {
   if (event.event != window_) return;
   if (press && keySymbols_ != nullptr) {
     const int key = KeyCodeForKeysym(xcb_key_symbols_get_keysym(keySymbols_, event.detail, 0));
-    if (key >= 0 && KeyDown(event.event_x, event.event_y, key)) return;
+    if (key >= 0 && KeyDown(Mapping().ToEditor(event.event_x), Mapping().ToEditor(event.event_y), key)) return;
   }
   PassKeyOn(event);
 }
@@ -429,14 +430,14 @@ bool GraphicsX11::PresentRegion(const PixelRect& rect) {
   // Without a window (closed, or drawn by a tool) there is nothing to show.
   SystemBitmap* bitmap = DrawingBitmap();
   if (connection_ == nullptr || window_ == 0 || bitmap == nullptr) return true;
-  const PixelRect region =
-      Intersection(rect, PixelRect{0, 0, std::min(bitmap->Width(), Width()), std::min(bitmap->Height(), Height())});
+  const PixelRect region = Intersection(rect, PixelRect{0, 0, std::min(bitmap->Width(), DeviceWidth()),
+                                                       std::min(bitmap->Height(), DeviceHeight())});
   if (region.Empty() || region.Width() <= 0 || region.Height() <= 0) return true;
 
   // A window grown since the segment was made needs a bigger one; if that
   // fails the pixels go through the socket.
   if (shared_.Attached() && (region.right > shared_.Width() || region.bottom > shared_.Height())) {
-    shared_.Attach(connection_, std::max(shared_.Width(), Width()), std::max(shared_.Height(), Height()));
+    shared_.Attach(connection_, std::max(shared_.Width(), DeviceWidth()), std::max(shared_.Height(), DeviceHeight()));
   }
   if (shared_.Attached() && region.right <= shared_.Width() && region.bottom <= shared_.Height()) {
     shared_.Put(connection_, window_, gc_, depth_, *bitmap, region, swapBytes_);
@@ -472,22 +473,14 @@ bool GraphicsX11::PutThroughSocket(const SystemBitmap& bitmap, const PixelRect& 
   return true;
 }
 
-void GraphicsX11::Resize(int width, int height) {
-  if (width == Width() && height == Height()) return;
-  const int dw = width - Width();
-  const int dh = height - Height();
-  GraphicsCore::Resize(width, height);
-  if (connection_ != nullptr && window_ != 0) {
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window_), nullptr));
-    if (geometry) {
-      const uint32_t size[2] = {static_cast<uint32_t>(std::max(geometry->width + dw, 1)),
-                                static_cast<uint32_t>(std::max(geometry->height + dh, 1))};
-      xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-      xcb_flush(connection_);
-    }
-  }
-  exposed_ = Union(exposed_, PixelRect{0, 0, width, height});
+void GraphicsX11::WindowSizeChanged() {
+  if (connection_ == nullptr || window_ == 0) return;
+  const uint32_t size[2] = {static_cast<uint32_t>(std::max(DeviceWidth(), 1)),
+                            static_cast<uint32_t>(std::max(DeviceHeight(), 1))};
+  xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  xcb_flush(connection_);
+  // Everything is drawn again, whether or not the server sends exposures.
+  exposed_ = PixelRect{0, 0, DeviceWidth(), DeviceHeight()};
   exposePending_ = true;
 }
 

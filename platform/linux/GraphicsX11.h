@@ -31,7 +31,7 @@ class GraphicsX11 : public GraphicsCore, private HostRunLoop::Client {
   ~GraphicsX11() override;
 
   bool PresentRegion(const PixelRect& rect) override;
-  void Resize(int width, int height) override;
+  void WindowSizeChanged() override;
   const char* PlatformApiName() const override { return "X11"; }
   bool SupportsWindowType(const char* type) const override;
   // parent is the host window's X id; needs the host's run loop.

@@ -50,6 +50,11 @@ MouseModifiers Modifiers(WPARAM wParam) {
 int LowX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int HighY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
+// A DPI as a scale: 96 dots per inch is 1.
+constexpr double kBaseDpi = 96.0;
+// MDT_EFFECTIVE_DPI of GetDpiForMonitor, whose header older SDKs lack.
+constexpr int kEffectiveDpi = 0;
+
 int MapKey(WPARAM key) {
   switch (key) {
     case VK_SPACE: return 0;
@@ -194,20 +199,19 @@ bool GraphicsWin::SupportsWindowType(const char* type) const {
 void* GraphicsWin::OpenEditorWindow(void* parent) {
   HWND hostParent = static_cast<HWND>(parent);
   if (hostParent == nullptr || !IsWindow(hostParent)) return nullptr;
-  int x = 0, y = 0, w = Width(), h = Height();
+  int x = 0, y = 0;
+  const int w = DeviceWidth(), h = DeviceHeight();
   hostParent_ = hostParent;
 
   if (window_ != nullptr) {
     // Reopening keeps the old window's place in its parent's client area
-    // (wherever the new parent is on screen) and its size.
+    // (wherever the new parent is on screen).
     RECT old = {};
     GetWindowRect(window_, &old);
     POINT place = {old.left, old.top};
     if (HWND oldParent = GetParent(window_)) ScreenToClient(oldParent, &place);
     x = place.x;
     y = place.y;
-    w = old.right - old.left;
-    h = old.bottom - old.top;
     CloseEditorWindow();
   }
 
@@ -324,6 +328,9 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
 
+  // Pointer positions in editor pixels, the one place they are mapped.
+  const int x = Mapping().ToEditor(LowX(lParam));
+  const int y = Mapping().ToEditor(HighY(lParam));
   switch (msg) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -331,7 +338,7 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case WM_PAINT: {
       RECT update;
       if (GetUpdateRect(hwnd, &update, FALSE)) {
-        DrawRegion({update.left, update.top, update.right, update.bottom});
+        DrawRegion(Mapping().ToEditor(PixelRect{update.left, update.top, update.right, update.bottom}));
         // Nothing to draw (no controls) must not leave the region invalid,
         // or paint messages would never stop.
         ValidateRect(hwnd, nullptr);
@@ -353,15 +360,15 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
       POINT p;
       GetCursorPos(&p);
       ScreenToClient(hwnd, &p);
-      if (KeyDown(p.x, p.y, key)) return 0;
+      if (KeyDown(Mapping().ToEditor(p.x), Mapping().ToEditor(p.y), key)) return 0;
       return PassKeyOn(hwnd, msg, wParam, lParam);
     }
     case WM_KEYUP:
       return PassKeyOn(hwnd, msg, wParam, lParam);
     case WM_MOUSEMOVE:
       if ((wParam & (MK_LBUTTON | MK_RBUTTON)) != 0) {
-        if (GetCapture() == hwnd && entry_ == nullptr) MouseDrag(LowX(lParam), HighY(lParam), Modifiers(wParam));
-      } else if (MouseOver(LowX(lParam), HighY(lParam), Modifiers(wParam))) {
+        if (GetCapture() == hwnd && entry_ == nullptr) MouseDrag(x, y, Modifiers(wParam));
+      } else if (MouseOver(x, y, Modifiers(wParam))) {
         TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, hwnd, 0};
         TrackMouseEvent(&track);
       }
@@ -375,7 +382,7 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
       }
       SetFocus(hwnd);
       SetCapture(hwnd);
-      MouseDown(LowX(lParam), HighY(lParam), Modifiers(wParam));
+      MouseDown(x, y, Modifiers(wParam));
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
@@ -383,10 +390,10 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
       // The middle button ends its gesture like the others: a press began
       // an edit and took the capture, and both must end.
       if (GetCapture() == hwnd) ReleaseCapture();
-      MouseUp(LowX(lParam), HighY(lParam), Modifiers(wParam));
+      MouseUp(x, y, Modifiers(wParam));
       return 0;
     case WM_LBUTTONDBLCLK:
-      MouseDoubleClick(LowX(lParam), HighY(lParam), Modifiers(wParam));
+      MouseDoubleClick(x, y, Modifiers(wParam));
       if (CapturedControl() >= 0) SetCapture(hwnd);
       return 0;
     case WM_MOUSEWHEEL: {
@@ -398,7 +405,7 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
       POINT p = {LowX(lParam), HighY(lParam)};
       ScreenToClient(hwnd, &p);
       const int steps = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
-      MouseWheel(p.x, p.y, Modifiers(GET_KEYSTATE_WPARAM(wParam)), steps);
+      MouseWheel(Mapping().ToEditor(p.x), Mapping().ToEditor(p.y), Modifiers(GET_KEYSTATE_WPARAM(wParam)), steps);
       return 0;
     }
     case WM_MOUSELEAVE:
@@ -424,6 +431,7 @@ void GraphicsWin::Tick() {
   }
   PixelRect dirty;
   if (!CollectDirtyRect(dirty)) return;
+  dirty = Mapping().ToDevice(dirty);
   const RECT r = {dirty.left, dirty.top, dirty.right, dirty.bottom};
   InvalidateRect(window_, &r, FALSE);
   if (entry_ != nullptr) {
@@ -452,19 +460,46 @@ bool GraphicsWin::PresentRegion(const PixelRect& rect) {
   return true;
 }
 
-void GraphicsWin::Resize(int width, int height) {
-  if (width == Width() && height == Height()) return;
-  const int dw = width - Width();
-  const int dh = height - Height();
-  GraphicsCore::Resize(width, height);
-  if (window_ != nullptr) {
-    RECT outer;
-    GetWindowRect(window_, &outer);
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left + dw, outer.bottom - outer.top + dh,
-                 SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
-    const RECT all = {0, 0, width, height};
-    InvalidateRect(window_, &all, FALSE);
+void GraphicsWin::WindowSizeChanged() {
+  if (window_ == nullptr) return;
+  SetWindowPos(window_, nullptr, 0, 0, DeviceWidth(), DeviceHeight(), SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+double GraphicsWin::SystemScaleFor(void* parent) const {
+  HWND window = static_cast<HWND>(parent);
+  if (window == nullptr || !IsWindow(window)) return 0.0;
+  // The window's own DPI (Windows 10 1607 on), else its monitor's (8.1 on),
+  // else the system's: looked up at run time so that the module still loads
+  // where the newer calls are missing. A host that is not DPI-aware is told
+  // 96 and has the system scale it.
+  UINT dpi = 0;
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  if (HMODULE user = GetModuleHandleA("user32.dll")) {
+    if (auto forWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))) {
+      dpi = forWindow(window);
+    }
   }
+  if (dpi == 0) {
+    using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    if (HMODULE shcore = LoadLibraryA("shcore.dll")) {
+      auto forMonitor =
+          reinterpret_cast<DpiForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+      UINT dx = 0, dy = 0;
+      if (forMonitor != nullptr &&
+          SUCCEEDED(forMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &dx, &dy))) {
+        dpi = dx;
+      }
+      FreeLibrary(shcore);
+    }
+  }
+  if (dpi == 0) {
+    if (HDC screen = GetDC(nullptr)) {
+      dpi = static_cast<UINT>(std::max(GetDeviceCaps(screen, LOGPIXELSX), 0));
+      ReleaseDC(nullptr, screen);
+    }
+  }
+  return dpi > 0 ? dpi / kBaseDpi : 0.0;
 }
 
 // --- Pointer ---------------------------------------------------------------------
@@ -496,11 +531,13 @@ void GraphicsWin::ShowTextEntry(Control* control, const TextStyle& style, const 
   std::string initial = text != nullptr ? text : "";
   if (initial.size() > static_cast<size_t>(length)) initial.resize(static_cast<size_t>(length));
 
+  // The box is a window of its own, in device pixels like ours.
+  const PixelRect at = Mapping().ToDevice(PixelRect{rect.left, rect.top, rect.right + 1, rect.bottom + 1});
   HWND box = CreateWindowExA(0, "EDIT", initial.c_str(), WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOHSCROLL | align,
-                             rect.left, rect.top, rect.right - rect.left + 1, rect.bottom - rect.top + 1, window_,
+                             at.left, at.top, at.Width(), at.Height(), window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryControlId)), instance_, nullptr);
   if (box == nullptr) return;
-  entryFont_ = CreateFontA(style.size, 0, 0, 0, style.style == TextWeight::Bold ? FW_BOLD : FW_DONTCARE,
+  entryFont_ = CreateFontA(Mapping().ToDevice(style.size), 0, 0, 0, style.style == TextWeight::Bold ? FW_BOLD : FW_DONTCARE,
                            style.style == TextWeight::Italic ? TRUE : FALSE, FALSE, FALSE, 0, 0, 0, 0, 0,
                            style.face.c_str());
   if (entryFont_ != nullptr) SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(entryFont_), FALSE);
@@ -657,7 +694,7 @@ PopupMenuModel* GraphicsWin::ShowPopupMenu(PopupMenuModel& menu, const PixelRect
   HMENU native = BuildMenu(menu, next, numbered);
   if (native == nullptr) return nullptr;
 
-  POINT corner = {area.left, area.bottom};
+  POINT corner = {Mapping().ToDevice(area.left), Mapping().ToDevice(area.bottom)};
   ClientToScreen(window_, &corner);
   // The choice arrives as a posted command. TrackPopupMenu's own result is
   // not consulted: where it reports the chosen command number, the first
@@ -683,8 +720,7 @@ PopupMenuModel* GraphicsWin::ShowPopupMenu(PopupMenuModel& menu, const PixelRect
   }
   DestroyMenu(native);
   if (window_ != nullptr) {
-    const RECT all = {0, 0, Width(), Height()};
-    InvalidateRect(window_, &all, FALSE);
+    InvalidateRect(window_, nullptr, FALSE);
   }
   return result;
 }

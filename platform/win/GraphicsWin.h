@@ -35,7 +35,8 @@ class GraphicsWin : public GraphicsCore {
 
   bool PresentRegion(const PixelRect& rect) override;
   void CancelTextEntry() override;
-  void Resize(int width, int height) override;
+  void WindowSizeChanged() override;
+  double SystemScaleFor(void* parent) const override;
   bool IsWindowOpen() const override { return window_ != nullptr; }
   const char* PlatformApiName() const override { return "Windows GDI"; }
   int ShowAlert(const char* text, const char* caption, int type) override;

@@ -220,14 +220,14 @@ TEST(KestroEditor, DoubleDensityEditorUsesTheTwinImagesAndMatchesItsReference) {
   ASSERT_EQ(drawn.Height(), 302);
   ASSERT_EQ(golden->Width(), 2040);
   ASSERT_EQ(golden->Height(), 302);
-  const PixelRect caption = editor.ToDevice({49, 29, 149, 49});
+  const PixelRect caption = editor.Mapping().ToDevice({49, 29, 149, 49});
   int panelMisses = 0, exactMisses = 0;
   double captionDifference = 0.0;
   for (int y = 0; y < drawn.Height(); ++y) {
     for (int x = 0; x < drawn.Width(); ++x) {
       const PackedPixel a = drawn.Row(y)[x];
       bool onControl = false;
-      for (int i = 1; i < editor.ControlCount(); ++i) onControl |= editor.ToDevice(editor.ControlAt(i)->Rect()).Contains(x, y);
+      for (int i = 1; i < editor.ControlCount(); ++i) onControl |= editor.Mapping().ToDevice(editor.ControlAt(i)->Rect()).Contains(x, y);
       if (!onControl) panelMisses += a != panel->Row(y)[x];
       if (caption.Contains(x, y)) {
         for (int n = 0; n < 3; ++n) {

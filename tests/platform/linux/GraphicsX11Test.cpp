@@ -282,6 +282,75 @@ TEST_F(X11Window, PointerInputReachesTheControlAndDragsOutsideTheWindow) {
   EXPECT_TRUE(log.empty());
 }
 
+// At every scale the window is the editor's device size and input arrives
+// in editor pixels: the last device pixel of an editor pixel still counts
+// as that pixel, a drag moves by editor pixels, and two presses a few
+// editor pixels apart (many device pixels at 3) are a double click.
+TEST_F(X11Window, InputIsMappedToEditorPixelsAtEveryScale) {
+  constexpr int kBigX = 10, kBigY = 10;
+  const xcb_window_t big = display.TopLevel(kBigX, kBigY, 960, 380);
+  for (double scale : {1.0, 1.5, 2.0, 3.0}) {
+    SCOPED_TRACE(scale);
+    editor->SetScale(scale);
+    const ScaleMapping& m = editor->Mapping();
+    void* handle = editor->OpenEditorWindow(reinterpret_cast<void*>(static_cast<uintptr_t>(big)));
+    const auto window = static_cast<xcb_window_t>(reinterpret_cast<uintptr_t>(handle));
+    ASSERT_TRUE(PumpUntil([&] { loop.Dispatch(); }, [&] { return display.Viewable(window); }));
+    EXPECT_EQ(display.Geometry(window), (std::vector<int>{0, 0, m.ToDevice(kWidth), m.ToDevice(kHeight)}));
+    // The last device pixel of editor pixel (x, y), in root coordinates.
+    auto at = [&](int x, int y) { display.MoveTo(kBigX + m.ToDevice(x + 1) - 1, kBigY + m.ToDevice(y + 1) - 1); };
+    log.clear();
+    at(110, 50);
+    display.Button(1, true);
+    at(110, 100);
+    display.Button(1, false);
+    at(150, 90);
+    display.Click(4);
+    display.Click(1);
+    display.MoveTo(kBigX + m.ToDevice(153), kBigY + m.ToDevice(92));  // 3 editor pixels off
+    display.Click(1);
+    ASSERT_TRUE(Logged(8));
+    EXPECT_EQ(log, (std::vector<std::string>{"down 110,50 L", "drag 110,100 L", "up 110,100", "wheel 1 at 150,90",
+                                             "down 150,90 L", "up 150,90", "double 153,92 L", "up 153,92"}));
+    // An exposure redraws the editor pixels it touches, shown in device pixels.
+    display.Sync();
+    editor->DrawRegion({0, 0, kWidth, kHeight});
+    display.Sync();
+    EXPECT_EQ(PixelsUnlike(display, window, *editor->DrawingBitmap(), {0, 0, m.ToDevice(kWidth), m.ToDevice(kHeight)}),
+              0);
+    editor->CloseEditorWindow();
+    host.log.clear();
+  }
+}
+
+// Rescaled while open, the window takes the new size and shows the whole
+// editor again at the new density without being asked to.
+TEST_F(X11Window, AnOpenWindowRescaledRedrawsAtTheNewSize) {
+  const xcb_window_t big = display.TopLevel(10, 10, 960, 380);
+  void* handle = editor->OpenEditorWindow(reinterpret_cast<void*>(static_cast<uintptr_t>(big)));
+  const auto window = static_cast<xcb_window_t>(reinterpret_cast<uintptr_t>(handle));
+  ASSERT_TRUE(PumpUntil([&] { loop.Dispatch(); }, [&] { return display.Viewable(window); }));
+  loop.Tick();
+  editor->SetScale(2.0);
+  display.Sync();
+  EXPECT_EQ(display.Geometry(window), (std::vector<int>{0, 0, 2 * kWidth, 2 * kHeight}));
+  for (int i = 0; i < 5; ++i) loop.Dispatch();
+  loop.Tick();
+  editor->WaitForServer();
+  EXPECT_EQ(PixelsUnlike(display, window, *editor->DrawingBitmap(), {0, 0, 2 * kWidth, 2 * kHeight}), 0);
+  // Device pixel (2x, 2y) shows about editor pixel (x, y) of the picture
+  // (smoothly scaled up: it has no twice-as-dense twin).
+  for (const auto& [x, y] : {std::pair{257, 33}, std::pair{20, 110}}) {
+    const auto shown = display.Pixels(window, 2 * x, 2 * y, 1, 1);
+    ASSERT_EQ(shown.size(), 1u);
+    const uint32_t want = picture->Row(y)[x];
+    for (int shift : {0, 8, 16}) {
+      EXPECT_NEAR(static_cast<int>((shown[0] >> shift) & 0xff), static_cast<int>((want >> shift) & 0xff), 3) << x;
+    }
+  }
+  editor->CloseEditorWindow();
+}
+
 TEST_F(X11Window, KeysGoToTheControlUnderThePointerOrOnToTheHostWindow) {
   // Opening and clicking leave the keyboard with the host, so its shortcuts
   // keep working.

@@ -9,6 +9,7 @@
 #include "graphics/raster/PngDecoder.h"
 #include "plugin/Kestro.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "tests/platform/linux/TestDisplay.h"
 #include "tools/host/PollRunLoop.h"
 #include "tools/host/RunLoopFrame.h"
@@ -32,7 +33,7 @@ constexpr int kEditorWidth = 1020, kEditorHeight = 151;
 
 // The editor as the plug-in itself draws it without a window, every
 // parameter at the module's value: what the window must show.
-std::vector<uint32_t> HeadlessPicture(Vst::IEditController& controller) {
+std::vector<uint32_t> HeadlessPicture(Vst::IEditController& controller, double scale = 1.0) {
   Kestro kestro;
   for (int i = 0; i < kestro.ParamCount(); ++i) {
     kestro.SetParamFromEditor(i, controller.getParamNormalized(static_cast<Vst::ParamID>(i)));
@@ -41,22 +42,24 @@ std::vector<uint32_t> HeadlessPicture(Vst::IEditController& controller) {
   auto* editor = dynamic_cast<GraphicsCore*>(kestro.Editor());
   std::vector<uint32_t> pixels;
   if (editor == nullptr) return pixels;
+  editor->SetScale(scale);
   editor->DrawRegion({0, 0, kEditorWidth, kEditorHeight});
-  for (int y = 0; y < kEditorHeight; ++y) {
-    for (int x = 0; x < kEditorWidth; ++x) pixels.push_back(editor->DrawingBitmap()->Row(y)[x] & 0xffffff);
+  for (int y = 0; y < editor->DeviceHeight(); ++y) {
+    for (int x = 0; x < editor->DeviceWidth(); ++x) pixels.push_back(editor->DrawingBitmap()->Row(y)[x] & 0xffffff);
   }
   return pixels;
 }
 
-// "" when two editor pictures agree, else how many pixels differ and where.
-std::string Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+// "" when two editor pictures (rows of width pixels) agree, else how many
+// pixels differ and where.
+std::string Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int width = kEditorWidth) {
   if (a.size() != b.size()) return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
   int count = 0;
   PixelRect where;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == b[i]) continue;
     ++count;
-    const int x = static_cast<int>(i % kEditorWidth), y = static_cast<int>(i / kEditorWidth);
+    const int x = static_cast<int>(i % static_cast<size_t>(width)), y = static_cast<int>(i / static_cast<size_t>(width));
     where = Union(where, PixelRect{x, y, x + 1, y + 1});
   }
   if (count == 0) return "";
@@ -204,6 +207,89 @@ TEST_F(X11Editor, ShowsItselfInTheHostWindowAndADragEditsTheParameter) {
   EXPECT_TRUE(display.Children(parent).empty());
   EXPECT_EQ(loop.FileCount(), 0u);
   EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+// A host that scales its user interface sends its factor before attaching
+// and again when the window moves to another screen. The view answers the
+// scaled size, the window shows the dense artwork (the 2x reference picture,
+// exactly outside the caption's text) and input means what it meant at 1:
+// 104 editor pixels of drag are half the range, whatever the device pixels.
+TEST_F(X11Editor, TheHostsContentScaleSizesTheViewAndRescalesTheOpenWindow) {
+  RunLoopFrame frame(&loop);
+  view->setFrame(&frame);
+  FUnknownPtr<IPlugViewContentScaleSupport> scaling(view);
+  ASSERT_TRUE(scaling);
+  ASSERT_EQ(scaling->setContentScaleFactor(1.5f), kResultOk);
+  ViewRect size;
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 1530);
+  EXPECT_EQ(size.getHeight(), 227);
+  const xcb_window_t host = display.TopLevel(kParentX, kParentY, 2100, 320);
+  ASSERT_EQ(view->attached(reinterpret_cast<void*>(uintptr_t{host}), kPlatformTypeX11EmbedWindowID), kResultOk);
+  ASSERT_EQ(display.Children(host).size(), 1u);
+  const xcb_window_t window = display.Children(host)[0];
+  EXPECT_EQ(display.Geometry(window), (std::vector<int>{0, 0, 1530, 227}));
+  ASSERT_TRUE(Until([&] { return display.Viewable(window); }));
+  loop.FireTimers();
+  display.Sync();
+  EXPECT_EQ(Differences(display.Pixels(window, 0, 0, 1530, 227), HeadlessPicture(*instance->Controller(), 1.5), 1530),
+            "");
+
+  // Moved to a screen at 2: the frame is asked for the new size and the
+  // window redraws at it.
+  ASSERT_EQ(scaling->setContentScaleFactor(2.0f), kResultOk);
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 2040);
+  EXPECT_EQ(size.getHeight(), 302);
+  display.Sync();
+  EXPECT_EQ(display.Geometry(window), (std::vector<int>{0, 0, 2040, 302}));
+  for (int i = 0; i < 3; ++i) loop.DispatchFiles(20);
+  loop.FireTimers();
+  display.Sync();
+  const std::vector<uint32_t> shown = display.Pixels(window, 0, 0, 2040, 302);
+  auto golden = DecodePngFromFile(KESTRO_GOLDEN_DIR "/editor-default@2x.png");
+  ASSERT_NE(golden, nullptr);
+  ASSERT_EQ(shown.size(), 2040u * 302u);
+  const PixelRect caption{98, 58, 298, 98};
+  int exactMisses = 0;
+  for (int y = 0; y < 302; ++y) {
+    for (int x = 0; x < 2040; ++x) {
+      if (!caption.Contains(x, y)) exactMisses += shown[static_cast<size_t>(y) * 2040 + static_cast<size_t>(x)] !=
+                                                  (golden->Row(y)[x] & 0xffffff);
+    }
+  }
+  EXPECT_EQ(exactMisses, 0);
+
+  // Drag the threshold knob down 208 device pixels from its default, then
+  // double-click it back.
+  instance->Handler().Clear();
+  const double start = PluginParam(kThreshold).defaultNormalized;
+  display.MoveTo(kParentX + 2 * 660, kParentY + 2 * 60);
+  display.Button(1, true);
+  display.MoveTo(kParentX + 2 * 660, kParentY + 2 * 60 + 208);
+  display.Button(1, false);
+  using Kind = RecordingComponentHandler::Kind;
+  auto last = [&](Kind kind) {
+    const auto calls = instance->Handler().Calls();
+    return !calls.empty() && calls.back().kind == kind;
+  };
+  ASSERT_TRUE(Until([&] { return last(Kind::kEndEdit); }));
+  auto lastPerform = [&] {
+    double value = -1.0;
+    for (const auto& call : instance->Handler().Calls()) {
+      if (call.kind == Kind::kPerformEdit && call.id == kThreshold) value = call.value;
+    }
+    return value;
+  };
+  EXPECT_NEAR(lastPerform(), std::max(start - 0.5, 0.0), 1e-9);
+  instance->Handler().Clear();
+  display.MoveTo(kParentX + 2 * 660, kParentY + 2 * 60);
+  display.Click(1);
+  display.MoveTo(kParentX + 2 * 660 + 5, kParentY + 2 * 60 + 5);  // a few device pixels off
+  display.Click(1);
+  ASSERT_TRUE(Until([&] { return lastPerform() == start; }));
+
+  EXPECT_EQ(view->removed(), kResultOk);
 }
 
 TEST_F(X11Editor, AttachIsRefusedWithoutTheHostsRunLoop) {

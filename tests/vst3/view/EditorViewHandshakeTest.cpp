@@ -1,10 +1,14 @@
 // The view's handshakes with a host, in process: attach and remove, the
-// resize request and its completion, the host's parameter menu, and views
-// released in any order.
+// resize request and its completion, content scale factors, the host's
+// parameter menu, and views released in any order.
 #include <gtest/gtest.h>
+
+#include <limits>
+#include <utility>
 
 #include "graphics/HeadlessGraphics.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "tools/host/RecordingComponentHandler.h"
 #include "vst3/Vst3Plugin.h"
 
@@ -115,6 +119,69 @@ TEST_F(ViewHandshake, ResizeRequestsCompleteWithTheHostsOnSize) {
   frame.answerAtOnce = true;  // some hosts answer inside resizeView
   plugin->ResizeEditor(320, 240);
   EXPECT_EQ(plugin->resized, 2);
+  view->removed();
+  view->release();
+}
+
+// The editor is 300 x 200 here. Hosts send the factor before attaching (to
+// size their window from getSize) or while the editor is open (the window
+// moved to another screen): either way getSize answers the scaled size and
+// an open editor asks the frame for it and shows itself at the new scale.
+TEST_F(ViewHandshake, ContentScaleSizesTheViewBeforeAndAfterAttaching) {
+  IPlugView* view = plugin->createView(ViewType::kEditor);
+  FUnknownPtr<IPlugViewContentScaleSupport> scaling(view);
+  ASSERT_TRUE(scaling);
+  view->setFrame(&frame);
+  ViewRect size;
+  ASSERT_EQ(scaling->setContentScaleFactor(1.5f), kResultOk);
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 450);
+  EXPECT_EQ(size.getHeight(), 300);
+  ASSERT_EQ(view->attached(&parent, "TestWindow"), kResultOk);
+  EXPECT_EQ(plugin->graphics->Scale(), 1.5);
+  EXPECT_TRUE(frame.requests.empty()) << "the host already made its window that size";
+
+  ASSERT_EQ(scaling->setContentScaleFactor(2.0f), kResultOk);
+  ASSERT_EQ(frame.requests.size(), 1u);
+  EXPECT_EQ(frame.requests[0].getWidth(), 600);
+  EXPECT_EQ(frame.requests[0].getHeight(), 400);
+  EXPECT_EQ(plugin->graphics->windowSizes.back(), std::make_pair(600, 400));
+  EXPECT_EQ(plugin->graphics->DrawingBitmap()->Width(), 600);
+  view->onSize(&frame.requests[0]);
+  EXPECT_EQ(plugin->resized, 1);
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 600);
+  // The same factor again asks for nothing.
+  EXPECT_EQ(scaling->setContentScaleFactor(2.0f), kResultOk);
+  EXPECT_EQ(frame.requests.size(), 1u);
+  // Factors beyond reach are taken as the nearest; nonsense is refused.
+  EXPECT_EQ(scaling->setContentScaleFactor(4.0f), kResultOk);
+  EXPECT_EQ(plugin->graphics->Scale(), 3.0);
+  for (float bad : {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    EXPECT_EQ(scaling->setContentScaleFactor(bad), kInvalidArgument) << bad;
+  }
+  EXPECT_EQ(plugin->graphics->Scale(), 3.0);
+  view->removed();
+  view->release();
+}
+
+// Without a factor from the host the system's word on the parent window
+// counts (Windows' DPI); a factor from the host wins over it.
+TEST_F(ViewHandshake, TheSystemScaleCountsOnlyWithoutTheHostsFactor) {
+  plugin->graphics->systemScale = 1.75;
+  IPlugView* view = plugin->createView(ViewType::kEditor);
+  view->setFrame(&frame);
+  ASSERT_EQ(view->attached(&parent, "TestWindow"), kResultOk);
+  EXPECT_EQ(plugin->graphics->Scale(), 1.75);
+  ASSERT_EQ(frame.requests.size(), 1u) << "the host sized its window for scale 1";
+  EXPECT_EQ(frame.requests[0].getWidth(), 525);
+  EXPECT_EQ(frame.requests[0].getHeight(), 350);
+  view->removed();
+
+  FUnknownPtr<IPlugViewContentScaleSupport> scaling(view);
+  ASSERT_EQ(scaling->setContentScaleFactor(1.25f), kResultOk);
+  ASSERT_EQ(view->attached(&parent, "TestWindow"), kResultOk);
+  EXPECT_EQ(plugin->graphics->Scale(), 1.25);
   view->removed();
   view->release();
 }
