@@ -9,11 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "WindowTestSupport.h"
+#include "graphics/PixelRect.h"
+#include "graphics/raster/PngDecoder.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/Vst3Module.h"
 
@@ -219,6 +224,142 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsWholeEditGestures) {
   EXPECT_TRUE(PumpUntil([&] { return Grab(editor, kReadoutRect) != readoutAtRest; }));
   SendMessageA(editor, WM_MOUSEMOVE, 0, Xy(5, 5));
   EXPECT_TRUE(PumpUntil([&] { return Grab(editor, kReadoutRect) == readoutAtRest; }));
+}
+
+// A host's frame that grants every size asked for and remembers it.
+class GrantingFrame : public IPlugFrame {
+ public:
+  tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* size) override {
+    requests.push_back(*size);
+    return view->onSize(size);
+  }
+  tresult PLUGIN_API queryInterface(const TUID, void** obj) override {
+    *obj = nullptr;
+    return kNoInterface;
+  }
+  uint32 PLUGIN_API addRef() override { return 1; }
+  uint32 PLUGIN_API release() override { return 1; }
+  std::vector<ViewRect> requests;
+};
+
+SIZE ClientSize(HWND window) {
+  RECT r = {};
+  GetClientRect(window, &r);
+  return {r.right, r.bottom};
+}
+
+// Pixels of the editor window outside the caption's text that differ from
+// the 2x reference picture (the text is the platform's own).
+int MissesAgainstTheDenseReference(HWND editor) {
+  auto golden = DecodePngFromFile(KESTRO_GOLDEN_DIR "/editor-default@2x.png");
+  if (golden == nullptr || golden->Width() != 2 * kWidth || golden->Height() != 2 * kHeight) return -1;
+  const auto shown = Grab(editor, RECT{0, 0, 2 * kWidth, 2 * kHeight});
+  if (shown.size() != static_cast<size_t>(4 * kWidth * kHeight)) return -1;
+  const PixelRect caption{98, 58, 298, 98};
+  int misses = 0;
+  for (int y = 0; y < 2 * kHeight; ++y) {
+    for (int x = 0; x < 2 * kWidth; ++x) {
+      if (caption.Contains(x, y)) continue;
+      misses += shown[static_cast<size_t>(y * 2 * kWidth + x)] != (golden->Row(y)[x] & 0xffffff);
+    }
+  }
+  return misses;
+}
+
+// A host that scales its interface sends its factor before attaching and
+// again when the window moves to another screen: the window takes the
+// scaled size, shows the dense artwork, and input in device pixels means
+// what it meant at 1 (208 editor pixels of drag are the whole range).
+TEST(EditorWindow, TheHostsContentScaleSizesAndRescalesTheWindow) {
+  Session s;
+  ASSERT_NE(s.view, nullptr);
+  HostWindow host(2 * kWidth + 20, 2 * kHeight + 20);
+  GrantingFrame frame;
+  s.view->setFrame(&frame);
+  FUnknownPtr<IPlugViewContentScaleSupport> scaling(s.view);
+  ASSERT_TRUE(scaling);
+  ASSERT_EQ(scaling->setContentScaleFactor(1.5f), kResultOk);
+  ViewRect size;
+  ASSERT_EQ(s.view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 1530);
+  EXPECT_EQ(size.getHeight(), 227);
+  ASSERT_EQ(s.view->attached(host.Handle(), kPlatformTypeHWND), kResultOk);
+  HWND editor = host.Editor();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(ClientSize(editor).cx, 1530);
+  EXPECT_EQ(ClientSize(editor).cy, 227);
+  EXPECT_TRUE(frame.requests.empty());
+
+  ASSERT_EQ(scaling->setContentScaleFactor(2.0f), kResultOk);
+  ASSERT_EQ(frame.requests.size(), 1u);
+  EXPECT_EQ(frame.requests[0].getWidth(), 2 * kWidth);
+  EXPECT_EQ(frame.requests[0].getHeight(), 2 * kHeight);
+  EXPECT_EQ(ClientSize(editor).cx, 2 * kWidth);
+  EXPECT_EQ(ClientSize(editor).cy, 2 * kHeight);
+  EXPECT_TRUE(PumpUntil([&] { return MissesAgainstTheDenseReference(editor) == 0; }))
+      << MissesAgainstTheDenseReference(editor) << " pixels differ";
+
+  // The ratio knob's centre is (378, 64) in editor pixels.
+  const double ratioStart = s.instance->Controller()->getParamNormalized(4);
+  s.instance->Handler().Clear();
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, Xy(2 * 378 + 1, 2 * 64 + 1));
+  SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, Xy(2 * 378 + 1, 2 * 64 + 1 - 208));
+  SendMessageA(editor, WM_LBUTTONUP, 0, Xy(2 * 378 + 1, 2 * 64 + 1 - 208));
+  EXPECT_TRUE(OneGesture(s.Calls(), 4));
+  EXPECT_NEAR(LastPerform(s.Calls(), 4), std::min(1.0, ratioStart + 0.5), 1e-9);
+  // The wheel at the threshold knob, in screen pixels.
+  const double thresholdStart = s.instance->Controller()->getParamNormalized(0);
+  POINT screen = {2 * kThresholdKnob.x, 2 * kThresholdKnob.y};
+  ClientToScreen(editor, &screen);
+  SendMessageA(editor, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), Xy(screen.x, screen.y));
+  EXPECT_NEAR(LastPerform(s.Calls(), 0), thresholdStart - 0.01, 1e-9);
+  // A double click puts the ratio back.
+  SendMessageA(editor, WM_LBUTTONDBLCLK, MK_LBUTTON, Xy(2 * 378, 2 * 64));
+  SendMessageA(editor, WM_LBUTTONUP, 0, Xy(2 * 378, 2 * 64));
+  EXPECT_NEAR(LastPerform(s.Calls(), 4), ratioStart, 1e-9);
+  // Off the knob by a device pixel short of its edge (353 to 403): nothing.
+  s.instance->Handler().Clear();
+  SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, Xy(2 * 353 - 1, 2 * 64));
+  SendMessageA(editor, WM_LBUTTONUP, 0, Xy(2 * 353 - 1, 2 * 64));
+  EXPECT_EQ(Count(s.Calls(), Kind::kBeginEdit, 4), 0);
+  EXPECT_EQ(s.view->removed(), kResultOk);
+}
+
+// Without a factor from the host the editor takes the screen's DPI from the
+// parent window; the test's own Wine session runs at 144 dots per inch when
+// KESTRO_EXPECT_DPI says so (a separate run), and at 96 it stays at 1.
+TEST(EditorWindow, WithoutTheHostsFactorTheParentsDpiCounts) {
+  const char* expected = std::getenv("KESTRO_EXPECT_DPI");
+  const int dpi = expected != nullptr ? std::atoi(expected) : 96;
+  // As a per-monitor DPI-aware host would be.
+  using Awareness = BOOL(WINAPI*)(HANDLE);
+  auto aware = reinterpret_cast<Awareness>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext")));
+  if (aware != nullptr) aware(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  Session s;
+  ASSERT_NE(s.view, nullptr);
+  HostWindow host(2 * kWidth, 2 * kHeight);
+  GrantingFrame frame;
+  s.view->setFrame(&frame);
+  ASSERT_EQ(s.view->attached(host.Handle(), kPlatformTypeHWND), kResultOk);
+  HWND editor = host.Editor();
+  ASSERT_NE(editor, nullptr);
+  const int width = static_cast<int>(std::lround(kWidth * dpi / 96.0));
+  EXPECT_EQ(ClientSize(editor).cx, width);
+  if (dpi != 96) {
+    ASSERT_EQ(frame.requests.size(), 1u) << "the host sized its window for 1";
+    EXPECT_EQ(frame.requests[0].getWidth(), width);
+  } else {
+    EXPECT_TRUE(frame.requests.empty());
+  }
+  // A factor from the host wins over the screen's.
+  FUnknownPtr<IPlugViewContentScaleSupport> scaling(s.view);
+  ASSERT_EQ(scaling->setContentScaleFactor(1.25f), kResultOk);
+  EXPECT_EQ(ClientSize(editor).cx, 1275);
+  EXPECT_EQ(s.view->removed(), kResultOk);
+  ASSERT_EQ(s.view->attached(host.Handle(), kPlatformTypeHWND), kResultOk);
+  EXPECT_EQ(ClientSize(host.Editor()).cx, 1275);
+  EXPECT_EQ(s.view->removed(), kResultOk);
 }
 
 TEST(EditorWindow, TwoEditorsShareOneClassThatGoesWithTheLast) {
