@@ -39,6 +39,9 @@ if [[ -z ${DISPLAY:-} ]]; then
   kestro_start_xvfb
 fi
 "$tools/kestro-editor" "${settings[@]}" --input "$out/input.wav" --seconds 0.5 --screenshot "$out/editor-x11.png"
+# And as a host on a 200 % screen shows it: the view takes the host's factor.
+"$tools/kestro-editor" "${settings[@]}" --input "$out/input.wav" --scale 2 --seconds 0.5 \
+  --screenshot "$out/editor-x11@2x.png"
 /usr/bin/python3 tools/plot-levels/plot_levels.py "$out/levels.csv" "$out/levels.png" \
   --makeup "$makeup" \
   --title "KESTRO on the built-in demo: input and output level" \
@@ -53,6 +56,7 @@ rm -f out/KESTRO-win64.zip
 # The same editor in a window under Wine, as a Windows host shows it after
 # the demo (scripts/windows-editor-shot.sh).
 scripts/windows-editor-shot.sh out/windows-editor.png "${settings[@]}"
+scripts/windows-editor-shot.sh out/windows-editor@2x.png --scale 2 "${settings[@]}"
 
 dir=$(cd "$out" && pwd)
 echo
@@ -64,7 +68,9 @@ echo "  levels.csv   the levels behind the plot, per 10 ms"
 echo "  editor.png   the editor at the end of the demo, with the gain-reduction meter deflected"
 echo "  editor@2x.png  the same at twice the density, the pointer resting on the threshold knob"
 echo "  editor-x11.png  the same state in the editor's X11 window inside the Linux test host"
+echo "  editor-x11@2x.png  that window on a host that scales by 2"
 echo "  ../windows-editor.png  the Windows editor in its window under Wine (out/windows-editor.png)"
+echo "  ../windows-editor@2x.png  the same on a host that scales by 2"
 echo
 echo "VST3 bundles:"
 echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"

@@ -17,7 +17,7 @@ kestro_start_xvfb() {
   # -displayfd: the server picks a free display and writes its number once
   # it accepts connections. -noreset: the tests connect and disconnect
   # all the time, and a server resetting after its last client refuses them.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numberfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 2400x1024x24 -nolisten tcp -noreset 3>"$numberfile" >/dev/null 2>&1 &
   KESTRO_XVFB_PID=$!
   trap kestro_stop_xvfb EXIT
   for _ in $(seq 150); do

@@ -26,7 +26,7 @@ struct BenchHostWindow {
     if (xcb_connection_has_error(connection) != 0) return;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1020, 151, 0,
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 2040, 302, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
     xcb_map_window(connection, window);
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));

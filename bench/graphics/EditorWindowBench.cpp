@@ -1,8 +1,9 @@
 // KESTRO's editor in its X11 window, timed until the server has drawn it:
 // the first paint (opening the window and showing the whole editor) and one
 // knob-drag step (the move, the redraw of the knob and its copy to the
-// window), through shared memory (argument 1) or the socket (0). Needs an X
-// display: run it under Xvfb or on a desktop.
+// window), through shared memory (first argument 1) or the socket (0), at
+// scale 1 or 2 (second argument, in percent). Needs an X display: run it
+// under Xvfb or on a desktop.
 #include <benchmark/benchmark.h>
 
 #include "bench/graphics/BenchHostWindow.h"
@@ -13,12 +14,13 @@ namespace kestro {
 namespace {
 
 struct WindowedKestro {
-  explicit WindowedKestro(bool shared) {
+  explicit WindowedKestro(const benchmark::State& state) {
     kestro.LoadPreset(0);
     editor = dynamic_cast<GraphicsX11*>(kestro.Editor());
     if (editor == nullptr) return;
     editor->SetHostRunLoop(&loop);
-    editor->AllowSharedMemory(shared);
+    editor->AllowSharedMemory(state.range(0) != 0);
+    editor->SetScale(static_cast<double>(state.range(1)) / 100.0);
   }
   bool Open() { return host.window != 0 && editor != nullptr && editor->OpenEditorWindow(host.Handle()) != nullptr; }
   BenchHostWindow host;
@@ -28,7 +30,7 @@ struct WindowedKestro {
 };
 
 void BM_WindowFirstPaint(benchmark::State& state) {
-  WindowedKestro k(state.range(0) != 0);
+  WindowedKestro k(state);
   if (!k.Open()) {
     state.SkipWithError("no X display");
     return;
@@ -44,10 +46,10 @@ void BM_WindowFirstPaint(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_WindowFirstPaint)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowFirstPaint)->ArgsProduct({{1, 0}, {100, 200}})->Unit(benchmark::kMicrosecond);
 
 void BM_WindowKnobDragStep(benchmark::State& state) {
-  WindowedKestro k(state.range(0) != 0);
+  WindowedKestro k(state);
   if (!k.Open()) {
     state.SkipWithError("no X display");
     return;
@@ -66,7 +68,7 @@ void BM_WindowKnobDragStep(benchmark::State& state) {
   }
   k.editor->MouseUp(661, y, left);
 }
-BENCHMARK(BM_WindowKnobDragStep)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowKnobDragStep)->ArgsProduct({{1, 0}, {100, 200}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kestro

@@ -6,7 +6,10 @@
 // --quit file exists or --seconds have passed.
 //
 //   kestro-editor-host --module BUNDLE [--param KEY=VALUE]... [--play SECONDS]
-//                      --ready FILE [--quit FILE] [--seconds N]
+//                      [--scale F] --ready FILE [--quit FILE] [--seconds N]
+//
+// --scale sends the view a content scale factor (1 to 3) before it is
+// sized, as hosts on scaled screens do.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/Vst3Module.h"
 #include "tools/kestro-demo-signal/DemoSignal.h"
@@ -70,6 +74,7 @@ int main(int argc, char** argv) {
   std::string modulePath, ready, quit;
   std::vector<std::pair<std::string, std::string>> params;
   double play = 11.0;
+  double scale = 0.0;
   int seconds = 60;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -83,6 +88,12 @@ int main(int argc, char** argv) {
       params.emplace_back(setting.substr(0, equals), setting.substr(equals + 1));
     } else if (arg == "--play" && hasValue) {
       play = std::atof(argv[++i]);
+    } else if (arg == "--scale" && hasValue) {
+      char* end = nullptr;
+      scale = std::strtod(argv[++i], &end);
+      if (end == argv[i] || *end != '\0' || !(scale >= 1.0 && scale <= 3.0)) {
+        return Fail(std::string("--scale takes a factor from 1 to 3, not ") + argv[i]);
+      }
     } else if (arg == "--ready" && hasValue) {
       ready = argv[++i];
     } else if (arg == "--quit" && hasValue) {
@@ -90,8 +101,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--seconds" && hasValue) {
       seconds = std::atoi(argv[++i]);
     } else {
-      return Fail("usage: kestro-editor-host --module BUNDLE [--param KEY=VALUE]... [--play SECONDS] --ready FILE "
-                  "[--quit FILE] [--seconds N]");
+      return Fail("usage: kestro-editor-host --module BUNDLE [--param KEY=VALUE]... [--play SECONDS] [--scale F] "
+                  "--ready FILE [--quit FILE] [--seconds N]");
     }
   }
   if (modulePath.empty() || ready.empty() || !(play >= 0.0 && play <= 60.0) || seconds < 1 || seconds > 3600) {
@@ -116,6 +127,13 @@ int main(int argc, char** argv) {
 
   IPlugView* view = instance->Controller()->createView(ViewType::kEditor);
   if (view == nullptr) return Fail("the plug-in has no editor");
+  if (scale > 0.0) {
+    FUnknownPtr<IPlugViewContentScaleSupport> scaling(view);
+    if (!scaling || scaling->setContentScaleFactor(static_cast<float>(scale)) != kResultOk) {
+      view->release();
+      return Fail("the editor does not take a content scale factor");
+    }
+  }
   ViewRect size;
   view->getSize(&size);
   WNDCLASSA wc = {};

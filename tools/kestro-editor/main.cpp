@@ -16,6 +16,7 @@
 
 #include "graphics/raster/MemBitmap.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PollRunLoop.h"
@@ -40,13 +41,14 @@ int Fail(const std::string& message) {
 void Usage() {
   std::puts(
       "usage: kestro-editor [--module PATH] [--param NAME=VALUE]... [--input FILE]\n"
-      "                     [--seconds S] [--screenshot OUT.png]\n"
+      "                     [--scale F] [--seconds S] [--screenshot OUT.png]\n"
       "Shows the effect's editor in a window on $DISPLAY until the window is\n"
       "closed, or for S seconds. --param sets a parameter to a plain value as\n"
       "kestro-render does; --input plays a mono or stereo sound file through\n"
       "the plug-in before the editor opens (its meters then show the end of\n"
-      "it). --screenshot writes what the window showed when it closes (give\n"
-      "--seconds with it to take one unattended).");
+      "it). --scale sends the editor a content scale factor from 1 to 3, as\n"
+      "hosts on scaled screens do. --screenshot writes what the window showed\n"
+      "when it closes (give --seconds with it to take one unattended).");
 }
 
 // Plays a sound file through the running instance, in blocks as a host
@@ -186,6 +188,7 @@ int main(int argc, char** argv) {
   std::string modulePath, screenshot, inputPath;
   std::vector<std::string> params;
   double seconds = -1.0;
+  double scale = 0.0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -200,6 +203,12 @@ int main(int argc, char** argv) {
       inputPath = argv[++i];
     } else if (arg == "--screenshot" && hasValue) {
       screenshot = argv[++i];
+    } else if (arg == "--scale" && hasValue) {
+      char* end = nullptr;
+      scale = std::strtod(argv[++i], &end);
+      if (end == argv[i] || *end != '\0' || !(scale >= 1.0 && scale <= 3.0)) {
+        return Fail(std::string("--scale takes a factor from 1 to 3, not ") + argv[i]);
+      }
     } else if (arg == "--seconds" && hasValue) {
       char* end = nullptr;
       seconds = std::strtod(argv[++i], &end);
@@ -253,6 +262,13 @@ int main(int argc, char** argv) {
 
   IPlugView* view = instance->Controller()->createView(Vst::ViewType::kEditor);
   if (view == nullptr) return Fail(modulePath + ": the plug-in has no editor");
+  if (scale > 0.0) {
+    FUnknownPtr<IPlugViewContentScaleSupport> scaling(view);
+    if (!scaling || scaling->setContentScaleFactor(static_cast<float>(scale)) != kResultOk) {
+      view->release();
+      return Fail(modulePath + ": the editor does not take a content scale factor");
+    }
+  }
   ViewRect size;
   if (view->getSize(&size) != kResultOk || view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID) != kResultOk) {
     view->release();
