@@ -121,6 +121,57 @@ TEST_F(Prompts, TheBoxLimitsItsLengthAndClosesWithTheWindow) {
   EXPECT_TRUE(EntryCloses());
 }
 
+// The window at 1, 1.5, 2 and 3: its client area is the editor's device
+// size, and a press, a drag, a wheel notch and a double click given in
+// device pixels edit exactly as at 1 (the last device pixel of an editor
+// pixel still counts as that pixel). The text box sits over the control in
+// device pixels too.
+TEST_F(Prompts, InputIsMappedToEditorPixelsAtEveryScale) {
+  ASSERT_NE(window, nullptr);
+  std::vector<std::string> atOne;
+  for (double scale : {1.0, 1.5, 2.0, 3.0}) {
+    SCOPED_TRACE(scale);
+    graphics->SetScale(scale);
+    const ScaleMapping& m = graphics->Mapping();
+    RECT client = {};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, m.ToDevice(300));
+    EXPECT_EQ(client.bottom, m.ToDevice(120));
+    auto at = [&](int x, int y) {
+      return MAKELPARAM(static_cast<WORD>(m.ToDevice(x + 1) - 1), static_cast<WORD>(m.ToDevice(y + 1) - 1));
+    };
+    knobs[0]->SetValue(0.5);
+    plugin.log.clear();
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at(35, 36));
+    SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, at(35, 10));
+    SendMessageA(window, WM_LBUTTONUP, 0, at(35, 10));
+    POINT screen = {m.ToDevice(35), m.ToDevice(36)};
+    ClientToScreen(window, &screen);
+    SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    SendMessageA(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at(35, 36));
+    SendMessageA(window, WM_LBUTTONUP, 0, at(35, 36));
+    // Just left of the first knob (editor x 9): nothing.
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at(9, 36));
+    SendMessageA(window, WM_LBUTTONUP, 0, at(9, 36));
+    if (scale == 1.0) {
+      atOne = plugin.log;
+      EXPECT_GE(atOne.size(), 6u);
+    } else {
+      EXPECT_EQ(plugin.log, atOne);
+    }
+    graphics->PromptParamInput(knobs[0], 0, {40, 40, 80, 56});
+    HWND box = graphics->EntryWindow();
+    ASSERT_NE(box, nullptr);
+    RECT r = {};
+    GetWindowRect(box, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, m.ToDevice(40));
+    EXPECT_EQ(r.bottom, m.ToDevice(57));
+    graphics->CancelTextEntry();
+    ASSERT_TRUE(EntryCloses());
+  }
+}
+
 // The menu window of this thread, its native menu and the item texts.
 std::vector<std::string> OpenMenuTexts(HMENU* menu) {
   std::vector<std::string> texts;
