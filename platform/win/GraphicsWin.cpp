@@ -476,9 +476,9 @@ double GraphicsWin::SystemScaleFor(void* parent) const {
   UINT dpi = 0;
   using DpiForWindow = UINT(WINAPI*)(HWND);
   if (HMODULE user = GetModuleHandleA("user32.dll")) {
-    if (auto forWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))) {
-      dpi = forWindow(window);
-    }
+    auto forWindow =
+        reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    if (forWindow != nullptr) dpi = forWindow(window);
   }
   if (dpi == 0) {
     using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
@@ -537,7 +537,8 @@ void GraphicsWin::ShowTextEntry(Control* control, const TextStyle& style, const 
                              at.left, at.top, at.Width(), at.Height(), window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryControlId)), instance_, nullptr);
   if (box == nullptr) return;
-  entryFont_ = CreateFontA(Mapping().ToDevice(style.size), 0, 0, 0, style.style == TextWeight::Bold ? FW_BOLD : FW_DONTCARE,
+  entryFont_ = CreateFontA(Mapping().ToDevice(style.size), 0, 0, 0,
+                           style.style == TextWeight::Bold ? FW_BOLD : FW_DONTCARE,
                            style.style == TextWeight::Italic ? TRUE : FALSE, FALSE, FALSE, 0, 0, 0, 0, 0,
                            style.face.c_str());
   if (entryFont_ != nullptr) SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(entryFont_), FALSE);
