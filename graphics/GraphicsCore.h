@@ -112,6 +112,11 @@ class GraphicsCore : public IEditor {
   // rectangles and input stay in editor pixels: windows map what they
   // receive with Mapping(). True when the scale changed.
   bool SetScale(double scale);
+  // Whether the scale follows what the system says of the window's screen
+  // (no factor came from the host): a window moved to a screen of another
+  // DPI then rescales itself and asks the host for its new size.
+  void SetFollowsSystemScale(bool follows) { followsSystemScale_ = follows; }
+  bool FollowsSystemScale() const { return followsSystemScale_; }
   double Scale() const { return mapping_.Scale(); }
   const ScaleMapping& Mapping() const { return mapping_; }
   int DeviceWidth() const;
@@ -230,6 +235,7 @@ class GraphicsCore : public IEditor {
   const DeviceStrip* DeviceStripFor(const BitmapStrip& strip);
   bool DrawScaledStripRegion(const BitmapStrip& strip, const PixelRect& dest, int sx, int sy, const BlendSpec& blend);
   ScaleMapping mapping_;
+  bool followsSystemScale_ = false;
   // Where each loaded image came from, to find its twin.
   std::map<const Bitmap*, std::pair<int, std::string>> imageSources_;
   std::map<std::pair<const Bitmap*, int>, DeviceStrip> deviceStrips_;

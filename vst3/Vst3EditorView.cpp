@@ -45,6 +45,7 @@ tresult PLUGIN_API Vst3EditorView::attached(void* parent, FIDString type) {
   double scale = hostScale_;
   if (scale <= 0.0) scale = editor->SystemScaleFor(parent);
   const bool rescaled = scale > 0.0 && editor->SetScale(scale);
+  editor->SetFollowsSystemScale(hostScale_ <= 0.0);
   editor->SetHostRunLoop(loop.get());
   void* window = editor->OpenEditorWindow(parent);
   if (previous != nullptr && (window != nullptr || !editor->IsWindowOpen())) previous->LetGo();
@@ -106,6 +107,7 @@ tresult PLUGIN_API Vst3EditorView::setContentScaleFactor(ScaleFactor factor) {
   // The editor is shared by every view of the plug-in: only the one showing
   // it, or any while none does, sets its scale.
   if (attached_ || plugin_->AttachedView() == nullptr) {
+    editor->SetFollowsSystemScale(false);
     if (editor->SetScale(hostScale_) && attached_) AskFrameForEditorSize();
   }
   return kResultOk;

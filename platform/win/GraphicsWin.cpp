@@ -54,6 +54,9 @@ int HighY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 constexpr double kBaseDpi = 96.0;
 // MDT_EFFECTIVE_DPI of GetDpiForMonitor, whose header older SDKs lack.
 constexpr int kEffectiveDpi = 0;
+// Sent to child windows once their top-level window has moved to a screen
+// of another DPI (Windows 10 1703 on); older headers lack it.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 int MapKey(WPARAM key) {
   switch (key) {
@@ -410,6 +413,13 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     }
     case WM_MOUSELEAVE:
       MouseOut();
+      return 0;
+    case kDpiChangedAfterParent:
+      // Only while no factor came from the host: the host's word wins.
+      if (FollowsSystemScale()) {
+        const double scale = SystemScaleFor(GetParent(hwnd));
+        if (scale > 0.0 && SetScale(scale) && Plugin() != nullptr) Plugin()->ResizeEditor(Width(), Height());
+      }
       return 0;
     default:
       break;

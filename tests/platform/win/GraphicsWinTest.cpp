@@ -172,6 +172,27 @@ TEST_F(Prompts, InputIsMappedToEditorPixelsAtEveryScale) {
   }
 }
 
+// A window moved to a screen of another DPI hears so after its parent: it
+// takes the screen's scale (this session's DPI) while it follows the
+// system, and keeps a scale the host gave it.
+TEST_F(Prompts, ADpiChangeRescalesOnlyAWindowThatFollowsTheSystem) {
+  ASSERT_NE(window, nullptr);
+  const double screen = graphics->SystemScaleFor(host.Handle());
+  ASSERT_GE(screen, 1.0);
+  const double other = screen == 2.0 ? 1.5 : 2.0;
+  constexpr UINT kDpiChangedAfterParent = 0x02E3;
+  graphics->SetScale(other);
+  graphics->SetFollowsSystemScale(false);
+  SendMessageA(window, kDpiChangedAfterParent, 0, 0);
+  EXPECT_EQ(graphics->Scale(), other) << "the host's scale stays";
+  graphics->SetFollowsSystemScale(true);
+  SendMessageA(window, kDpiChangedAfterParent, 0, 0);
+  EXPECT_EQ(graphics->Scale(), screen);
+  RECT client = {};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, graphics->Mapping().ToDevice(300));
+}
+
 // The menu window of this thread, its native menu and the item texts.
 std::vector<std::string> OpenMenuTexts(HMENU* menu) {
   std::vector<std::string> texts;
