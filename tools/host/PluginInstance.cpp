@@ -54,6 +54,13 @@ std::unique_ptr<PluginInstance> PluginInstance::Create(IPluginFactory* factory, 
     return nullptr;
   }
   std::unique_ptr<PluginInstance> instance(new PluginInstance);
+  instance->classId_ = Steinberg::FUID::fromTUID(classId);
+  for (int32 i = 0; i < factory->countClasses(); ++i) {
+    PClassInfo info{};
+    if (factory->getClassInfo(i, &info) == kResultOk && Steinberg::FUID::fromTUID(info.cid) == instance->classId_) {
+      instance->className_.assign(info.name, strnlen(info.name, PClassInfo::kNameSize));
+    }
+  }
   if (!instance->Initialize(factory, object, error)) {
     return nullptr;
   }

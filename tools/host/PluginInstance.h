@@ -48,6 +48,10 @@ class PluginInstance {
   PluginInstance(const PluginInstance&) = delete;
   PluginInstance& operator=(const PluginInstance&) = delete;
 
+  // The class the factory made this instance of.
+  const Steinberg::FUID& ClassId() const { return classId_; }
+  // Its name as the factory lists it.
+  const std::string& ClassName() const { return className_; }
   Steinberg::Vst::IComponent* Component() const { return component_; }
   Steinberg::Vst::IAudioProcessor* Processor() const { return processor_; }
   Steinberg::Vst::IEditController* Controller() const { return controller_; }
@@ -89,6 +93,8 @@ class PluginInstance {
 
   // Declared first so that it outlives the plug-in's reference to it.
   HostContext host_;
+  Steinberg::FUID classId_;
+  std::string className_;
   Steinberg::IPtr<RecordingComponentHandler> handler_;
   Steinberg::IPtr<Steinberg::Vst::IComponent> component_;
   Steinberg::IPtr<Steinberg::Vst::IAudioProcessor> processor_;

@@ -21,6 +21,8 @@ const char* RenderUsage() {
          "writes the result in the input's format.\n"
          "\n"
          "options:\n"
+         "  --preset FILE        start from a .vstpreset file (the factory presets, or one\n"
+         "                       a host saved); --param settings apply on top of it\n"
          "  --param NAME=VALUE   set a parameter to a plain value (as the plug-in shows it,\n"
          "                       e.g. Threshold=-24); NAME is a parameter title (any case)\n"
          "                       or its id (--param 9=0); repeatable\n"
@@ -78,6 +80,9 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     } else if (name == "--envelope") {
       if (!takeValue("--envelope")) return false;
       options.envelope = value;
+    } else if (name == "--preset") {
+      if (!takeValue("--preset")) return false;
+      options.preset = value;
     } else if (name == "--param") {
       if (!takeValue("--param")) return false;
       const size_t eq = value.find('=');

@@ -13,6 +13,7 @@ struct RenderOptions {
   std::string module;     // empty: the default KESTRO bundle
   std::string sidechain;  // empty: no sidechain
   std::string envelope;   // empty: no level envelope
+  std::string preset;     // empty: the plug-in's own start state
   // NAME or ID, and the plain value as text, in command-line order.
   std::vector<std::pair<std::string, std::string>> params;
   int block = 512;

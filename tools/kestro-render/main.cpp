@@ -3,6 +3,7 @@
 // The output appears only when complete. See --help.
 #include "tools/host/PluginInstance.h"
 #include "tools/host/Vst3Module.h"
+#include "tools/host/VstPreset.h"
 #include "tools/kestro-render/DefaultModule.h"
 #include "tools/kestro-render/LevelEnvelope.h"
 #include "tools/kestro-render/LevelMeter.h"
@@ -284,6 +285,11 @@ int Run(const RenderOptions& options) {
                   " (" + error + ")");
     }
     return Fail(error);
+  }
+  if (!options.preset.empty()) {
+    if (!VstPreset::Load(*instance, options.preset, error)) return Fail(error);
+    const std::string name = VstPreset::Name(options.preset);
+    std::fprintf(stderr, "preset: %s\n", name.empty() ? options.preset.c_str() : name.c_str());
   }
   for (const ParameterLookup::Setting& setting : settings) {
     // The controller shows it, the processor applies it with the first block.

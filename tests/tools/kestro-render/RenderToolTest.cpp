@@ -162,6 +162,33 @@ TEST_F(RenderTool, ParametersByNameOrIdCompressTheSignal) {
   EXPECT_LT(Read("out.wav").Rms(), Read("in.wav").Rms() * 0.3);
 }
 
+// A factory preset renders as its settings given one by one do, and
+// --param settings apply on top of it; a file that is no preset is refused
+// before anything is written.
+TEST_F(RenderTool, AFactoryPresetIsItsSettings) {
+  Write("in.wav", 2, 44100, 0.5, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.7, 1000.0);
+  const std::string preset = std::string(" --preset '") + KESTRO_PRESET_DIR + "/Drum Bus Glue.vstpreset' ";
+  const Result fromPreset = Run(ModuleArg() + preset + Quoted("in.wav") + " " + Quoted("a.wav"));
+  ASSERT_EQ(fromPreset.exitCode, 0) << fromPreset.err;
+  EXPECT_NE(fromPreset.err.find("preset: Drum Bus Glue"), std::string::npos) << fromPreset.err;
+  const std::string settings =
+      " --param Threshold=-18 --param Output=3 --param Attack=2 --param Release=3 --param Ratio=3 --param 5=0.45 ";
+  ASSERT_EQ(Run(ModuleArg() + settings + Quoted("in.wav") + " " + Quoted("b.wav")).exitCode, 0);
+  const Audio a = Read("a.wav"), b = Read("b.wav");
+  ASSERT_EQ(a.samples.size(), b.samples.size());
+  double worst = 0;
+  for (size_t i = 0; i < a.samples.size(); ++i) worst = std::max(worst, std::abs(a.samples[i] - b.samples[i]));
+  EXPECT_LT(worst, 1e-6);
+  // On top of the preset: no make-up gain is quieter.
+  ASSERT_EQ(Run(ModuleArg() + preset + "--param Output=0 " + Quoted("in.wav") + " " + Quoted("c.wav")).exitCode, 0);
+  EXPECT_LT(Read("c.wav").Rms(), a.Rms() * 0.8);
+
+  const Result bad = Run(ModuleArg() + " --preset " + Quoted("in.wav") + " " + Quoted("in.wav") + " " + Quoted("d.wav"));
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("not a VST3 preset"), std::string::npos) << bad.err;
+  EXPECT_FALSE(fs::exists(Path("d.wav")));
+}
+
 TEST_F(RenderTool, ThirtyTwoAndSixtyFourBitRendersAgree) {
   Write("in.wav", 2, 48000, 0.5, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.7, 1000.0);
   const std::string params = " --param Threshold=-20 --param Ratio=3 --block 300 ";

@@ -1,0 +1,120 @@
+// The factory presets as the build wrote them, read back through the module
+// as a host's preset browser loads them: each file is a VST3 preset of
+// KESTRO's class, named as its table row, and restores exactly that row.
+// Files of another plug-in or cut short are refused and change nothing.
+#include "ModuleTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "plugin/KestroFactoryPresets.h"
+#include "tools/host/VstPreset.h"
+
+namespace kestro::test {
+namespace {
+
+using namespace Steinberg;
+
+std::string PresetPath(const FactoryPreset& preset) {
+  return std::string(KESTRO_PRESET_DIR) + "/" + FactoryPresetFileName(preset);
+}
+
+std::vector<char> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::vector<char>& bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ClassIdText() {
+  PClassInfo info{};
+  EXPECT_EQ(Factory()->getClassInfo(0, &info), kResultOk);
+  char text[33] = {};
+  FUID::fromTUID(info.cid).toString(text);
+  return text;
+}
+
+TEST(FactoryPresets, EveryFileRestoresItsTableRow) {
+  ASSERT_GE(FactoryPresets().size(), 12u);
+  const std::string classId = ClassIdText();
+  for (const FactoryPreset& preset : FactoryPresets()) {
+    SCOPED_TRACE(preset.name);
+    const std::string path = PresetPath(preset);
+    const std::vector<char> bytes = ReadFile(path);
+    // Header: "VST3", version 1, the class id as 32 hex digits.
+    ASSERT_GE(bytes.size(), 48u);
+    EXPECT_EQ(std::string(bytes.data(), 4), "VST3");
+    int32_t version = 0;
+    std::memcpy(&version, bytes.data() + 4, sizeof version);
+    EXPECT_EQ(version, 1);
+    EXPECT_EQ(std::string(bytes.data() + 8, 32), classId);
+    EXPECT_EQ(VstPreset::Name(path), preset.name);
+
+    auto instance = NewInstance();
+    ASSERT_NE(instance, nullptr);
+    std::string error;
+    ASSERT_TRUE(VstPreset::Load(*instance, path, error)) << error;
+    const std::vector<std::uint8_t> state = SaveState(instance->Controller());
+    ASSERT_EQ(state.size(), kStateBytes);
+    for (int i = 0; i < kPluginParams; ++i) {
+      EXPECT_EQ(StateValues(state)[static_cast<size_t>(i)], preset.values[static_cast<size_t>(i)]) << "param " << i;
+      Vst::IEditController* controller = instance->Controller();
+      const auto id = static_cast<ParamID>(i);
+      EXPECT_NEAR(controller->normalizedParamToPlain(id, controller->getParamNormalized(id)),
+                  preset.values[static_cast<size_t>(i)], 1e-9)
+          << "param " << i << " as the controller shows it";
+    }
+    EXPECT_EQ(StateBypass(state), 0) << "a preset never bypasses the host's track";
+  }
+}
+
+TEST(FactoryPresets, NamesAreUniqueAndFileNamesPortable) {
+  std::set<std::string> names, files;
+  for (const FactoryPreset& preset : FactoryPresets()) {
+    const std::string file = FactoryPresetFileName(preset);
+    EXPECT_TRUE(names.insert(preset.name).second) << preset.name;
+    EXPECT_TRUE(files.insert(file).second) << file;
+    EXPECT_EQ(file.find_first_of("<>:\"/\\|?*"), std::string::npos) << file;
+  }
+  EXPECT_EQ(FactoryPresetFileName(FactoryPreset{"Glue 1.5:1", {}}), "Glue 1.5-1.vstpreset");
+}
+
+TEST(FactoryPresets, ForeignOrDamagedFilesAreRefusedAndChangeNothing) {
+  const std::vector<char> good = ReadFile(PresetPath(FactoryPresets()[0]));
+  ASSERT_GE(good.size(), 48u);
+  std::vector<char> foreign = good;
+  foreign[8] = foreign[8] == 'A' ? 'B' : 'A';  // another class id
+  const std::vector<char> cut(good.begin(), good.begin() + 60);
+  const std::string dir = testing::TempDir();
+  WriteFile(dir + "/foreign.vstpreset", foreign);
+  WriteFile(dir + "/cut.vstpreset", cut);
+  const struct {
+    std::string path;
+    const char* why;
+  } cases[] = {{dir + "/foreign.vstpreset", "another plug-in"},
+               {dir + "/cut.vstpreset", "not a VST3 preset"},
+               {dir + "/missing.vstpreset", "cannot be read"}};
+  auto instance = NewInstance();
+  ASSERT_NE(instance, nullptr);
+  const std::vector<std::uint8_t> before = SaveState(instance->Controller());
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_FALSE(VstPreset::Load(*instance, c.path, error)) << c.path;
+    EXPECT_NE(error.find(c.why), std::string::npos) << error;
+    EXPECT_EQ(SaveState(instance->Controller()), before) << c.path;
+  }
+  std::remove((dir + "/foreign.vstpreset").c_str());
+  std::remove((dir + "/cut.vstpreset").c_str());
+}
+
+}  // namespace
+}  // namespace kestro::test
