@@ -15,6 +15,9 @@ packages=(
   # from Debian's source package, which needs the deb-src entries below).
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest
   wine64 xvfb xauth zip dpkg-dev imagemagick
+  # Installers and packages: NSIS for the Windows setup program, lintian to
+  # check the Debian package.
+  nsis lintian
 )
 
 # Source entries for Debian's own archives (the ones the binary packages come

@@ -65,7 +65,7 @@ struct StreamCloser {
 }  // namespace
 
 bool VstPreset::Save(PluginInstance& instance, const std::string& path, const std::string& name,
-                     std::string& error) {
+                     ClassIdLayout layout, std::string& error) {
   if (instance.Component() == nullptr) {
     error = "the plug-in has no component";
     return false;
@@ -76,7 +76,9 @@ bool VstPreset::Save(PluginInstance& instance, const std::string& path, const st
     return false;
   }
   const std::string xml = MetaInfo(name, instance.ClassName());
-  if (!PresetFile::savePreset(file.stream, instance.ClassId(), instance.Component(), instance.Controller(),
+  TUID cid;
+  instance.ClassId().toTUID(cid);
+  if (!PresetFile::savePreset(file.stream, ClassIdAs(cid, layout), instance.Component(), instance.Controller(),
                               xml.c_str(), static_cast<int32>(xml.size()))) {
     error = path + ": the plug-in's state could not be written";
     return false;

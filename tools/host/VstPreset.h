@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tools/host/ClassIdText.h"
+
 namespace kestro {
 
 class PluginInstance;
@@ -11,9 +13,10 @@ class PluginInstance;
 // and an XML meta-info chunk naming the preset.
 class VstPreset {
  public:
-  // Writes the instance's current state to path under name. False with the
-  // reason in error.
-  static bool Save(PluginInstance& instance, const std::string& path, const std::string& name, std::string& error);
+  // Writes the instance's current state to path under name, for hosts of
+  // the platform layout names. False with the reason in error.
+  static bool Save(PluginInstance& instance, const std::string& path, const std::string& name, ClassIdLayout layout,
+                   std::string& error);
   // Restores the instance from path, component and controller. A file of
   // another plug-in (another class id) or a damaged file is refused, with
   // the reason in error.

@@ -3,7 +3,10 @@
 // becomes the module's state (its setState), and the file holds what the
 // module then saves, so the presets can never disagree with the plug-in.
 //
-//   kestro-presets --module BUNDLE OUTDIR
+//   kestro-presets --module BUNDLE [--windows] OUTDIR
+//
+// --windows writes them for the Windows build of the same module: the state
+// is the same, the class id reads as Windows hosts read it.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -41,11 +44,13 @@ std::vector<uint8_t> StateOf(const kestro::FactoryPreset& preset) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || std::strcmp(argv[1], "--module") != 0) {
-    return Fail("usage: kestro-presets --module BUNDLE OUTDIR");
+  const bool windows = argc == 5 && std::strcmp(argv[3], "--windows") == 0;
+  if ((argc != 4 && !windows) || std::strcmp(argv[1], "--module") != 0) {
+    return Fail("usage: kestro-presets --module BUNDLE [--windows] OUTDIR");
   }
   const std::string modulePath = argv[2];
-  const std::filesystem::path outDir = argv[3];
+  const std::filesystem::path outDir = argv[argc - 1];
+  const kestro::ClassIdLayout layout = windows ? kestro::ClassIdLayout::kWindows : kestro::ClassIdLayout::kThisPlatform;
   std::string error;
   std::unique_ptr<kestro::Vst3Module> module = kestro::Vst3Module::Load(modulePath, error);
   if (!module) return Fail(error);
@@ -67,7 +72,7 @@ int main(int argc, char** argv) {
       return Fail(std::string("the plug-in refused the state of \"") + preset.name + "\"");
     }
     const std::string path = (outDir / kestro::FactoryPresetFileName(preset)).string();
-    if (!kestro::VstPreset::Save(*instance, path, preset.name, error)) return Fail(error);
+    if (!kestro::VstPreset::Save(*instance, path, preset.name, layout, error)) return Fail(error);
   }
   std::printf("wrote %zu factory presets to %s\n", kestro::FactoryPresets().size(), outDir.string().c_str());
   return 0;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugin/KestroFactoryPresets.h"
+#include "tools/host/ClassIdText.h"
 #include "tools/host/VstPreset.h"
 
 namespace kestro::test {
@@ -35,17 +36,18 @@ void WriteFile(const std::string& path, const std::vector<char>& bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ClassIdText() {
+std::string ClassIdOfThisPlatform() {
   PClassInfo info{};
   EXPECT_EQ(Factory()->getClassInfo(0, &info), kResultOk);
   char text[33] = {};
   FUID::fromTUID(info.cid).toString(text);
+  EXPECT_EQ(ClassIdText(info.cid, ClassIdLayout::kThisPlatform), text);
   return text;
 }
 
 TEST(FactoryPresets, EveryFileRestoresItsTableRow) {
   ASSERT_GE(FactoryPresets().size(), 12u);
-  const std::string classId = ClassIdText();
+  const std::string classId = ClassIdOfThisPlatform();
   for (const FactoryPreset& preset : FactoryPresets()) {
     SCOPED_TRACE(preset.name);
     const std::string path = PresetPath(preset);
@@ -75,6 +77,22 @@ TEST(FactoryPresets, EveryFileRestoresItsTableRow) {
     }
     EXPECT_EQ(StateBypass(state), 0) << "a preset never bypasses the host's track";
   }
+}
+
+// The same 16 bytes read as a COM GUID on Windows: the first three fields
+// turn around. The Windows module's own test run loads the files written so.
+TEST(FactoryPresets, TheWindowsClassIdReadsTheBytesAsAGuid) {
+  const unsigned char bytes[16] = {0x0D, 0x0E, 0x7A, 0xEF, 0x2D, 0xE0, 0x04, 0x0E,
+                                   0x4F, 0x50, 0x65, 0x6C, 0x6D, 0x4B, 0x72, 0x6F};
+  TUID cid;
+  std::memcpy(cid, bytes, sizeof cid);
+  EXPECT_EQ(ClassIdText(cid, ClassIdLayout::kWindows), "EF7A0E0DE02D0E044F50656C6D4B726F");
+#if !COM_COMPATIBLE
+  EXPECT_EQ(ClassIdText(cid, ClassIdLayout::kThisPlatform), "0D0E7AEF2DE0040E4F50656C6D4B726F");
+#endif
+  char text[33] = {};
+  ClassIdAs(cid, ClassIdLayout::kWindows).toString(text);
+  EXPECT_STREQ(text, "EF7A0E0DE02D0E044F50656C6D4B726F");
 }
 
 TEST(FactoryPresets, NamesAreUniqueAndFileNamesPortable) {
