@@ -28,6 +28,8 @@ import cairo
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 IMG_DIR = os.path.join(ROOT, "resources", "img")
+# The Windows bundle's folder icon (PlugIn.ico beside desktop.ini).
+ICON = os.path.join(ROOT, "resources", "windows", "PlugIn.ico")
 PREVIEW = os.path.join(ROOT, "docs", "artwork-preview.png")
 
 W, H = 1020, 151
@@ -164,12 +166,17 @@ def surface_rows(surface):
     return rows
 
 
-def write_png(surface, path):
+def _png_bytes(surface):
     w, h = surface.get_width(), surface.get_height()
     png = b"\x89PNG\r\n\x1a\n"
     png += _chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0))
     png += _chunk(b"IDAT", _compressed_scanlines(surface_rows(surface)))
     png += _chunk(b"IEND", b"")
+    return png
+
+
+def write_png(surface, path):
+    png = _png_bytes(surface)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(png)
@@ -915,6 +922,50 @@ def preview(paths):
 
 
 # --------------------------------------------------------------------------
+# The bundle icon: the panel's brushed grey as a rounded tile with one of
+# its knobs, drawn at every size Explorer asks for (no scaling of pixels).
+# --------------------------------------------------------------------------
+
+ICON_SIZES = (16, 24, 32, 48, 256)
+
+
+def icon_tile(size):
+    s = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
+    ctx = cairo.Context(s)
+    ctx.scale(size / 48.0, size / 48.0)
+    rounded_rect(ctx, 1, 1, 46, 46, 9)
+    g = cairo.LinearGradient(0, 1, 0, 47)
+    g.add_color_stop_rgb(0, 0.84, 0.845, 0.855)
+    g.add_color_stop_rgb(1, 0.70, 0.705, 0.715)
+    ctx.set_source(g)
+    ctx.fill_preserve()
+    ctx.set_source_rgba(*PANEL_INK, 0.6)
+    ctx.set_line_width(1.2)
+    ctx.stroke()
+    # The knob, a little larger than on the panel, turned up.
+    ctx.save()
+    ctx.translate(24, 24)
+    ctx.scale(1.15, 1.15)
+    draw_knob(ctx, 0, 0, 0.72)
+    ctx.restore()
+    return s
+
+
+def write_ico(path):
+    """An icon file of PNG images, one per size (Windows Vista on)."""
+    images = [_png_bytes(icon_tile(size)) for size in ICON_SIZES]
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    entries, data = b"", b""
+    for size, png in zip(ICON_SIZES, images):
+        dim = 0 if size >= 256 else size  # 0 means 256
+        entries += struct.pack("<BBBBHHII", dim, dim, 0, 0, 1, 32, len(png), offset + len(data))
+        data += png
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(header + entries + data)
+    return len(header) + len(entries) + len(data)
+
 
 def main():
     global SCALE
@@ -927,6 +978,9 @@ def main():
         if SCALE == 1:
             os.makedirs(os.path.dirname(PREVIEW), exist_ok=True)
             write_png(preview(paths), PREVIEW)
+
+    SCALE = 1
+    sizes["PlugIn.ico"] = write_ico(ICON)
 
     total = 0
     for name in sorted(sizes):
