@@ -21,7 +21,8 @@ struct FactoryPreset {
 std::span<const FactoryPreset> FactoryPresets();
 
 // The preset's file name: its name with the characters file systems refuse
-// (":" and the like) as "-", and ".vstpreset".
+// (":" and the like) as "-", and ".vstpreset". Browsers list presets by file
+// name, so names should need no such change.
 std::string FactoryPresetFileName(const FactoryPreset& preset);
 
 }  // namespace kestro
