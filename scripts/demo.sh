@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render kestro-snapshot kestro-editor
+cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render kestro-snapshot \
+  kestro-editor kestro_presets kestro_bundle_resources
 
 tools=build/release/tools
 # What a host sees of the plug-in, and a quick run of the compressor itself.
@@ -47,11 +48,16 @@ fi
   --title "KESTRO on the built-in demo: input and output level" \
   --subtitle "Threshold -20 dB, ratio 3:1, attack 0.45 ms, release 250 ms, make-up +${makeup} dB, mix 100 %"
 
+# The Debian package of the Linux bundle and the factory presets.
+scripts/debian-package.sh out/kestro-vst3_6.1.0-1_amd64.deb
+
 # The Windows bundle, cross-built, zipped as users install it.
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target KESTRO
+cmake --build --preset windows -j "$(nproc)" --target KESTRO kestro_bundle_resources
 rm -f out/KESTRO-win64.zip
 (cd build/windows && zip -qr ../../out/KESTRO-win64.zip KESTRO.vst3)
+# The Windows setup: bundle, factory presets and licence, with an uninstaller.
+scripts/windows-installer.sh out/KESTRO-6.1.0-win64-setup.exe
 
 # The same editor in a window under Wine, as a Windows host shows it after
 # the demo (scripts/windows-editor-shot.sh).
@@ -71,6 +77,10 @@ echo "  editor-x11.png  the same state in the editor's X11 window inside the Lin
 echo "  editor-x11@2x.png  that window on a host that scales by 2"
 echo "  ../windows-editor.png  the Windows editor in its window under Wine (out/windows-editor.png)"
 echo "  ../windows-editor@2x.png  the same on a host that scales by 2"
+echo
+echo "Packages:"
+echo "  Windows: $(pwd)/out/KESTRO-6.1.0-win64-setup.exe"
+echo "  Debian:  $(pwd)/out/kestro-vst3_6.1.0-1_amd64.deb"
 echo
 echo "VST3 bundles:"
 echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"
