@@ -15,7 +15,7 @@ void TextOrder(const TUID cid, ClassIdLayout layout, uint8 (&bytes)[16]) {
 #else
   const bool thisIsWindows = false;
 #endif
-  const bool guid = layout == ClassIdLayout::kWindows || thisIsWindows;
+  const bool guid = layout == ClassIdLayout::kWindows || (layout == ClassIdLayout::kThisPlatform && thisIsWindows);
   static constexpr int kGuidOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
   for (int i = 0; i < 16; ++i) bytes[i] = static_cast<uint8>(cid[guid ? kGuidOrder[i] : i]);
 }

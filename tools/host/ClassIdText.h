@@ -10,7 +10,8 @@ namespace kestro {
 // files and module info carry them). Windows builds read the bytes as a COM
 // GUID, whose first three fields are little-endian, so the same module
 // source has another text there; a host on Windows writes and expects that.
-enum class ClassIdLayout { kThisPlatform, kWindows };
+// kLinux: the bytes in order, as Linux (and macOS) read them.
+enum class ClassIdLayout { kThisPlatform, kWindows, kLinux };
 
 // The text of cid as a host of that platform writes it.
 std::string ClassIdText(const Steinberg::TUID cid, ClassIdLayout layout);

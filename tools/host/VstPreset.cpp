@@ -92,19 +92,25 @@ bool VstPreset::Load(PluginInstance& instance, const std::string& path, std::str
     error = path + ": cannot be read";
     return false;
   }
+  // The same plug-in's presets saved on the other platform carry its class
+  // id as that platform reads the bytes; they are as good as this one's.
+  TUID cid;
+  instance.ClassId().toTUID(cid);
+  FUID fileId;
   {
     PresetFile header(file.stream);
     if (!header.readChunkList()) {
       error = path + ": not a VST3 preset file";
       return false;
     }
-    if (header.getClassID() != instance.ClassId()) {
+    fileId = header.getClassID();
+    if (fileId != ClassIdAs(cid, ClassIdLayout::kWindows) && fileId != ClassIdAs(cid, ClassIdLayout::kLinux)) {
       error = path + ": a preset of another plug-in";
       return false;
     }
   }
   file.stream->seek(0, IBStream::kIBSeekSet, nullptr);
-  if (!PresetFile::loadPreset(file.stream, instance.ClassId(), instance.Component(), instance.Controller())) {
+  if (!PresetFile::loadPreset(file.stream, fileId, instance.Component(), instance.Controller())) {
     error = path + ": the plug-in refused the preset's state";
     return false;
   }

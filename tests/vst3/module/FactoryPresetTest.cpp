@@ -87,12 +87,27 @@ TEST(FactoryPresets, TheWindowsClassIdReadsTheBytesAsAGuid) {
   TUID cid;
   std::memcpy(cid, bytes, sizeof cid);
   EXPECT_EQ(ClassIdText(cid, ClassIdLayout::kWindows), "EF7A0E0DE02D0E044F50656C6D4B726F");
+  EXPECT_EQ(ClassIdText(cid, ClassIdLayout::kLinux), "0D0E7AEF2DE0040E4F50656C6D4B726F");
 #if !COM_COMPATIBLE
   EXPECT_EQ(ClassIdText(cid, ClassIdLayout::kThisPlatform), "0D0E7AEF2DE0040E4F50656C6D4B726F");
 #endif
   char text[33] = {};
   ClassIdAs(cid, ClassIdLayout::kWindows).toString(text);
   EXPECT_STREQ(text, "EF7A0E0DE02D0E044F50656C6D4B726F");
+}
+
+// A preset saved on the other platform is the same plug-in's: the files
+// written for the other platform load through this module too.
+TEST(FactoryPresets, ThePresetsOfTheOtherPlatformLoadHereToo) {
+  const FactoryPreset& preset = FactoryPresets()[4];
+  std::string dir = KESTRO_PRESET_DIR;
+  const bool windowsDir = dir.size() > 6 && dir.compare(dir.size() - 6, 6, "-win64") == 0;
+  const std::string other = windowsDir ? dir.substr(0, dir.size() - 6) : dir + "-win64";
+  auto instance = NewInstance();
+  ASSERT_NE(instance, nullptr);
+  std::string error;
+  ASSERT_TRUE(VstPreset::Load(*instance, other + "/" + FactoryPresetFileName(preset), error)) << error;
+  EXPECT_EQ(StateValues(SaveState(instance->Controller()))[kMix], preset.values[kMix]);
 }
 
 TEST(FactoryPresets, NamesAreUniqueAndFileNamesPortable) {
