@@ -115,7 +115,7 @@ bool GraphicsCore::SetScale(double scale) {
   if (mapping == mapping_) return false;
   mapping_ = mapping;
   deviceStrips_.clear();
-  if (bitmap_) bitmap_ = std::make_unique<SystemBitmap>(DeviceWidth(), DeviceHeight());
+  if (bitmap_) PrepareDrawing();
   for (const auto& control : controls_) control->MarkDirty(false);
   WindowSizeChanged();
   return true;

@@ -331,7 +331,8 @@ LRESULT GraphicsWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
 
-  // Pointer positions in editor pixels, the one place they are mapped.
+  // Where a mouse message happened, in editor pixels (the wheel and keys
+  // map their screen positions below).
   const int x = Mapping().ToEditor(LowX(lParam));
   const int y = Mapping().ToEditor(HighY(lParam));
   switch (msg) {
