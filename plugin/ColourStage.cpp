@@ -140,6 +140,18 @@ bool ColourStage::AtRest() const {
   return bits == 0;
 }
 
+bool ColourStage::FadedBelow(double level) const {
+  if (kernel_.factor != kFactorLow) return false;
+  bool below = true;  // written so that a NaN anywhere counts as large
+  for (const auto& row : kernel_.history) {
+    for (const double h : row) below = below && std::fabs(h) <= level;
+  }
+  for (const auto& shaped : kernel_.carriedShaped) {
+    below = below && std::fabs(shaped[0]) <= level && std::fabs(shaped[1]) <= level;
+  }
+  return below;
+}
+
 void ColourStage::Run(double inLeft, double inRight, double& colourLeft, double& colourRight) {
   if (kernel_.factor == kFactorHigh) {
     RunAt<kFactorHigh>(inLeft, inRight, colourLeft, colourRight);

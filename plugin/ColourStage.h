@@ -59,6 +59,12 @@ class ColourStage {
   // in the filters, far below anything audible, that need never die out.
   // Clear brings the stage to rest.)
   bool AtRest() const;
+  // True at the low factor when every history and every value carried
+  // between calls is at most `level` in magnitude: what is left there is
+  // the faint cycle described above, and clearing it changes the colour by
+  // no more than that cycle's size. (At the high factor the filters keep a
+  // cycle about 10^5 times larger that silence never takes below it.)
+  bool FadedBelow(double level) const;
   // Stands for Run on +0 input while AtRest(): the only thing such a run
   // changes is which factor the (zero) carried work belongs to.
   void SkipSilence() { kernel_.carriedFactor = kernel_.factor; }

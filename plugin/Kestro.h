@@ -48,6 +48,8 @@ class Kestro : public Vst3Plugin {
   // those of them with the colour stage at rest too.
   long SettledBlocks() const { return settledBlocks_; }
   long RestingBlocks() const { return restingBlocks_; }
+  // Times silence put a colour stage that had faded to rest.
+  long ColourRests() const { return colourRests_; }
 
  private:
   void DefineParameters();
@@ -73,6 +75,7 @@ class Kestro : public Vst3Plugin {
   SignalLoop signalLoop_ = SignalLoop::kWidest;
   long settledBlocks_ = 0;
   long restingBlocks_ = 0;
+  long colourRests_ = 0;
 };
 
 }  // namespace kestro
