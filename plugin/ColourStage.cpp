@@ -140,14 +140,14 @@ bool ColourStage::AtRest() const {
   return bits == 0;
 }
 
-bool ColourStage::FadedBelow(double level) const {
+bool ColourStage::Faded() const {
   if (kernel_.factor != kFactorLow) return false;
   bool below = true;  // written so that a NaN anywhere counts as large
   for (const auto& row : kernel_.history) {
-    for (const double h : row) below = below && std::fabs(h) <= level;
+    for (const double h : row) below = below && std::fabs(h) <= kRestLevel;
   }
   for (const auto& shaped : kernel_.carriedShaped) {
-    below = below && std::fabs(shaped[0]) <= level && std::fabs(shaped[1]) <= level;
+    below = below && std::fabs(shaped[0]) <= kRestLevel && std::fabs(shaped[1]) <= kRestLevel;
   }
   return below;
 }

@@ -60,11 +60,15 @@ class ColourStage {
   // Clear brings the stage to rest.)
   bool AtRest() const;
   // True at the low factor when every history and every value carried
-  // between calls is at most `level` in magnitude: what is left there is
-  // the faint cycle described above, and clearing it changes the colour by
-  // no more than that cycle's size. (At the high factor the filters keep a
-  // cycle about 10^5 times larger that silence never takes below it.)
-  bool FadedBelow(double level) const;
+  // between calls is at most kRestLevel in magnitude. After a signal that
+  // is the faint cycle above: silence then keeps every colour value below
+  // kFaintColour, so clearing it changes the colour by no more than that.
+  // A signal's decay passes this level within some 50 samples of silence.
+  // (At the high factor the filters keep a cycle about 10^5 times larger,
+  // which silence never takes below it.)
+  bool Faded() const;
+  static constexpr double kRestLevel = 1e-12;
+  static constexpr double kFaintColour = 6e-13;  // 5.5e-13 is the largest seen
   // Stands for Run on +0 input while AtRest(): the only thing such a run
   // changes is which factor the (zero) carried work belongs to.
   void SkipSilence() { kernel_.carriedFactor = kernel_.factor; }

@@ -33,13 +33,6 @@ void SetFromTable(double& target, const double (&table)[6], int position) {
   if (position >= 0 && position < 6) target = table[position];
 }
 
-// Histories this small at the low factor hold only the colour filters'
-// faint cycle after a signal: from there the colour stays below 6e-13
-// (5.5e-13 is the largest measured), which is below 1e-15 at the output even
-// after kColourGain and +30 dB. A signal's decay passes this level within
-// some 50 samples of silence.
-constexpr double kColourRestLevel = 1e-12;
-
 // Exact silence: every sample +0. Negative zeros and denormals do not count;
 // they could leave a signed zero in a filter state, so the full loop takes
 // them.
@@ -148,10 +141,10 @@ void Kestro::ProcessDoubles(double** inputs, double** outputs, int frames) {
   if (silenceShortcut_ && IsSilent(inL, frames) && IsSilent(inR, frames)) {
     const bool detectorSilent = !sidechain || (IsSilent(detL, frames) && IsSilent(detR, frames));
     // After a signal the colour filters never quite come to rest (see
-    // ColourStage::AtRest). Once all that is left of it is the faint cycle,
+    // ColourStage::AtRest). Once all that is left is the faint cycle,
     // clearing it as a reset does changes no output sample by more than
-    // kColourGain times that cycle's colour at the largest output gain.
-    if (detectorSilent && !colour_.AtRest() && colour_.FadedBelow(kColourRestLevel)) {
+    // kColourGain times its colour at +30 dB: below 1e-15.
+    if (detectorSilent && !colour_.AtRest() && colour_.Faded()) {
       colour_.Clear();
       ++colourRests_;
     }

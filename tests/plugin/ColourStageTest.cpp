@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -613,6 +614,57 @@ TEST(ColourStage, SwitchingFactorKeepsHistories) {
   EXPECT_EQ(switched.Coefficients(), fresh.Coefficients());
   EXPECT_NE(switchedL[0], freshL[0]);  // the F = 4 past still sounds
   EXPECT_NEAR(switchedL.back(), freshL.back(), 1e-3);
+}
+
+// The rest rule the silent signal path relies on: after signals of any
+// level the low factor's faint cycle passes the rest level within a block
+// of silence and, left running, keeps every colour value below
+// kFaintColour, which stays below 1e-15 at the output (the colour's gain
+// of 10^-4.5 and +30 dB). The high factor never counts as faded, and a
+// NaN in a history counts as large.
+TEST(ColourStage, TheFaintCycleAfterASignalStaysBelowWhatRestingDrops) {
+  EXPECT_LT(ColourStage::kFaintColour * 3.16227766016837933e-5 * std::pow(10.0, 30.0 / 20.0), 1e-15);
+  double largest = 0.0;
+  for (const double level : {1e-4, 1e-2, 0.3, 1.0, 3.0}) {
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+      ColourStage stage;
+      const std::vector<double> loud = Noise(24000, seed, level);
+      double l = 0.0;
+      double r = 0.0;
+      for (const double x : loud) stage.Run(x, -x, l, r);
+      int silent = 0;
+      while (!stage.Faded() && silent < 256) {
+        stage.Run(0.0, 0.0, l, r);
+        ++silent;
+      }
+      ASSERT_TRUE(stage.Faded()) << level << " " << seed;
+      for (int n = 0; n < 96000; ++n) {
+        stage.Run(0.0, 0.0, l, r);
+        largest = std::max({largest, std::fabs(l), std::fabs(r)});
+      }
+      ASSERT_LT(largest, ColourStage::kFaintColour) << level << " " << seed;
+    }
+  }
+  EXPECT_GT(largest, 0.0);  // the cycle is there: the full loop never rests
+
+  // The high factor's cycle is far too large to drop.
+  ColourStage high;
+  high.Prepare(16);
+  const std::vector<double> loud = Noise(24000, 4, 0.5);
+  double l = 0.0;
+  double r = 0.0;
+  for (const double x : loud) high.Run(x, x, l, r);
+  double highest = 0.0;
+  for (int n = 0; n < 96000; ++n) {
+    high.Run(0.0, 0.0, l, r);
+    if (n >= 48000) highest = std::max({highest, std::fabs(l), std::fabs(r)});
+    ASSERT_FALSE(high.Faded()) << n;
+  }
+  EXPECT_GT(highest, 1e3 * ColourStage::kFaintColour);
+
+  ColourStage damaged;
+  damaged.KernelState().history[3][1] = kNaN;
+  EXPECT_FALSE(damaged.Faded());
 }
 
 }  // namespace
