@@ -58,7 +58,7 @@ double AdvanceMeter(double meter, double m, double coefficient, int frames) {
 }  // namespace
 
 Kestro::Kestro()
-    : Vst3Plugin(kNumKestroParams, "2-2 4-2", kNumPresets, "KESTRO", "", "PelmarAcoustics", PackVersion(6, 1, 0),
+    : FormatPlugin(kNumKestroParams, "2-2 4-2", kNumPresets, "KESTRO", "", "PelmarAcoustics", PackVersion(6, 1, 0),
                  FourCharCode("Kro1"), FourCharCode("Pelm")) {
   DefineParameters();
   AttachEditor(BuildKestroEditor(this, meterControl_));

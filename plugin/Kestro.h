@@ -4,13 +4,13 @@
 #include "plugin/DetectorFilter.h"
 #include "plugin/GainComputer.h"
 #include "plugin/KestroParams.h"
-#include "vst3/Vst3Plugin.h"
+#include "FormatPlugin.h"  // the format's base class, per build
 
 namespace kestro {
 
 // The compressor: its parameters, the values derived from them and its
-// signal path.
-class Kestro : public Vst3Plugin {
+// signal path, on the plug-in base class of the format it is built for.
+class Kestro : public FormatPlugin {
  public:
   // Values the parameter hook derives for the signal path.
   struct InternalValues {

@@ -18,6 +18,8 @@ packages=(
   # Installers and packages: NSIS for the Windows setup program, lintian to
   # check the Debian package.
   nsis lintian
+  # The LV2 build: headers, lilv for the tests, the validator, and hosts.
+  lv2-dev liblilv-dev lilv-utils sordi libsuil-dev jalv
 )
 
 # Source entries for Debian's own archives (the ones the binary packages come

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace kestro {
+
+class PluginCore;
+struct Lv2PluginInfo;
+
+// The bundle's Turtle description of a plug-in, written from its core (the
+// parameters' names, ranges, defaults and steps) and its Lv2PluginInfo, so
+// that the description and the module can never disagree.
+class Lv2Description {
+ public:
+  Lv2Description(const PluginCore& core, const Lv2PluginInfo& info);
+
+  // manifest.ttl: the plug-in, its binary and where the rest is described.
+  std::string Manifest(const char* pluginFile) const;
+  // The plug-in's own file: metadata, features, extensions and ports.
+  std::string Plugin() const;
+
+ private:
+  const PluginCore& core_;
+  const Lv2PluginInfo& info_;
+};
+
+}  // namespace kestro
