@@ -163,4 +163,50 @@ std::string Lv2Description::Plugin() const {
   return ttl.str();
 }
 
+std::string Lv2Description::PresetUri(const Preset& preset) const {
+  std::string fragment;
+  for (const char c : preset.name) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+      fragment += c;
+    } else if (c >= 'A' && c <= 'Z') {
+      fragment += static_cast<char>(c - 'A' + 'a');
+    } else if (!fragment.empty() && fragment.back() != '-') {
+      fragment += '-';
+    }
+  }
+  while (!fragment.empty() && fragment.back() == '-') fragment.pop_back();
+  return std::string(info_.uri) + "#preset-" + fragment;
+}
+
+std::string Lv2Description::PresetManifest(const std::vector<Preset>& presets, const char* presetFile) const {
+  std::ostringstream ttl;
+  for (const Preset& preset : presets) {
+    ttl << "\n<" << PresetUri(preset) << ">\n"
+        << "    a <http://lv2plug.in/ns/ext/presets#Preset> ;\n"
+        << "    lv2:appliesTo <" << info_.uri << "> ;\n"
+        << "    rdfs:seeAlso <" << presetFile << "> .\n";
+  }
+  return ttl.str();
+}
+
+std::string Lv2Description::Presets(const std::vector<Preset>& presets) const {
+  std::ostringstream ttl;
+  ttl << "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
+      << "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+      << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
+  for (const Preset& preset : presets) {
+    ttl << "\n<" << PresetUri(preset) << ">\n"
+        << "    a pset:Preset ;\n"
+        << "    lv2:appliesTo <" << info_.uri << "> ;\n"
+        << "    rdfs:label " << Quoted(preset.name) << " ;\n"
+        << "    lv2:port";
+    for (size_t p = 0; p < preset.values.size() && p < static_cast<size_t>(core_.ParamCount()); ++p) {
+      ttl << (p == 0 ? " [\n" : " , [\n") << "        lv2:symbol \"" << info_.params[p].symbol << "\" ;\n"
+          << "        pset:value " << Number(preset.values[p]) << "\n    ]";
+    }
+    ttl << " .\n";
+  }
+  return ttl.str();
+}
+
 }  // namespace kestro

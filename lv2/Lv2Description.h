@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestro {
 
@@ -18,6 +19,18 @@ class Lv2Description {
   std::string Manifest(const char* pluginFile) const;
   // The plug-in's own file: metadata, features, extensions and ports.
   std::string Plugin() const;
+
+  // Presets as the host's preset list shows them: a name and a plain value
+  // per parameter, in parameter order.
+  struct Preset {
+    std::string name;
+    std::vector<double> values;
+  };
+  // Their file, and the manifest's entries that point hosts at it.
+  std::string Presets(const std::vector<Preset>& presets) const;
+  std::string PresetManifest(const std::vector<Preset>& presets, const char* presetFile) const;
+  // A preset's URI: the plug-in's with the name made a fragment.
+  std::string PresetUri(const Preset& preset) const;
 
  private:
   const PluginCore& core_;

@@ -8,7 +8,7 @@ scripts/install-deps.sh
 
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" --target KESTRO kestro-info kestro-demo-signal kestro-render kestro-snapshot \
-  kestro-editor kestro_presets kestro_bundle_resources
+  kestro-editor kestro_presets kestro_bundle_resources kestro_lv2_bundle
 
 tools=build/release/tools
 # What a host sees of the plug-in, and a quick run of the compressor itself.
@@ -48,8 +48,9 @@ fi
   --title "KESTRO on the built-in demo: input and output level" \
   --subtitle "Threshold -20 dB, ratio 3:1, attack 0.45 ms, release 250 ms, make-up +${makeup} dB, mix 100 %"
 
-# The Debian package of the Linux bundle and the factory presets.
+# The Debian packages of the Linux bundles and the factory presets.
 scripts/debian-package.sh out/kestro-vst3_6.1.0-1_amd64.deb
+scripts/debian-package.sh --lv2 out/kestro-lv2_6.1.0-1_amd64.deb
 
 # The Windows bundle, cross-built, zipped as users install it.
 cmake --preset windows >/dev/null
@@ -80,8 +81,11 @@ echo "  ../windows-editor@2x.png  the same on a host that scales by 2"
 echo
 echo "Packages:"
 echo "  Windows: $(pwd)/out/KESTRO-6.1.0-win64-setup.exe"
-echo "  Debian:  $(pwd)/out/kestro-vst3_6.1.0-1_amd64.deb"
+echo "  Debian:  $(pwd)/out/kestro-vst3_6.1.0-1_amd64.deb (VST3)"
+echo "           $(pwd)/out/kestro-lv2_6.1.0-1_amd64.deb (LV2)"
 echo
 echo "VST3 bundles:"
 echo "  Linux:   $(pwd)/build/release/KESTRO.vst3"
 echo "  Windows: $(pwd)/out/KESTRO-win64.zip (KESTRO.vst3/ inside; built in $(pwd)/build/windows/KESTRO.vst3)"
+echo
+echo "LV2 bundle (Linux): $(pwd)/build/release/LV2/KESTRO.lv2"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <utility>
@@ -12,6 +13,8 @@
 #include "lv2/atom/atom.h"
 #include "lv2/port-props/port-props.h"
 #include "lv2/units/units.h"
+#include "lv2/presets/presets.h"
+#include "plugin/KestroFactoryPresets.h"
 #include "tests/lv2/Lv2TestHost.h"
 #include "tests/vst3/module/ModuleTestSupport.h"
 
@@ -256,6 +259,44 @@ TEST(Lv2State, SavesAndRestoresTheVst3ModulesBytes) {
     std::vector<uint8_t> expected = defaults;
     std::copy_n(saved.bytes.begin(), damage.taken, expected.begin());
     EXPECT_EQ(now.bytes, expected);
+  }
+}
+
+// -- Presets -------------------------------------------------------------------
+
+// The factory presets, from the same table as the .vstpreset files: a host
+// lists them by name and applies each row's values to the ports.
+TEST(Lv2Presets, AreTheFactoryTable) {
+  const LilvPlugin* plugin = World().Plugin();
+  ASSERT_NE(plugin, nullptr);
+  Node presetClass = Uri(LV2_PRESETS__Preset);
+  LilvNodes* related = lilv_plugin_get_related(plugin, presetClass.node);
+  std::map<std::string, std::map<std::string, float>> found;
+  LILV_FOREACH(nodes, it, related) {
+    const LilvNode* uri = lilv_nodes_get(related, it);
+    lilv_world_load_resource(World().World(), uri);
+    LilvState* state = lilv_state_new_from_world(World().World(), World().Urids().Interface(), uri);
+    ASSERT_NE(state, nullptr) << lilv_node_as_uri(uri);
+    auto& values = found[lilv_state_get_label(state)];
+    lilv_state_emit_port_values(
+        state,
+        [](const char* symbol, void* data, const void* value, uint32_t size, uint32_t) {
+          if (size == sizeof(float)) (*static_cast<std::map<std::string, float>*>(data))[symbol] =
+              *static_cast<const float*>(value);
+        },
+        &values);
+    lilv_state_free(state);
+  }
+  lilv_nodes_free(related);
+  ASSERT_EQ(found.size(), kestro::FactoryPresets().size());
+  for (const kestro::FactoryPreset& preset : kestro::FactoryPresets()) {
+    SCOPED_TRACE(preset.name);
+    ASSERT_EQ(found.count(preset.name), 1u);
+    const auto& values = found[preset.name];
+    ASSERT_EQ(values.size(), static_cast<size_t>(kPluginParams));
+    for (int p = 0; p < kPluginParams; ++p) {
+      EXPECT_EQ(values.at(kSymbols[p]), static_cast<float>(preset.values[static_cast<size_t>(p)])) << kSymbols[p];
+    }
   }
 }
 

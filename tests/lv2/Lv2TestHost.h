@@ -25,6 +25,7 @@ class UridMap {
   LV2_URID Map(const char* uri);
   const char* Unmap(LV2_URID urid) const;
   const LV2_Feature* Feature() const { return &feature_; }
+  LV2_URID_Map* Interface() { return &map_; }
 
  private:
   std::map<std::string, LV2_URID> ids_;

@@ -1,15 +1,18 @@
-// Writes the LV2 bundle's Turtle files (manifest.ttl and KESTRO.ttl) from
-// the plug-in itself, so the description always says what the module does.
+// Writes the LV2 bundle's Turtle files (manifest.ttl, KESTRO.ttl and the
+// factory presets' presets.ttl) from the plug-in itself and the factory
+// preset table, so the description always says what the module does.
 //   kestro-lv2-ttl BUNDLE_DIR
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/PluginCore.h"
 #include "lv2/Lv2Description.h"
 #include "lv2/Lv2PluginInfo.h"
+#include "plugin/KestroFactoryPresets.h"
 
 namespace {
 
@@ -37,7 +40,13 @@ int main(int argc, char** argv) {
   const kestro::Lv2PluginInfo& info = kestro::PluginLv2Info();
   const std::unique_ptr<kestro::PluginCore> plugin(info.create());
   const kestro::Lv2Description description(*plugin, info);
-  const bool ok = Write(bundle / "manifest.ttl", description.Manifest("KESTRO.ttl")) &&
-                  Write(bundle / "KESTRO.ttl", description.Plugin());
+  std::vector<kestro::Lv2Description::Preset> presets;
+  for (const kestro::FactoryPreset& preset : kestro::FactoryPresets()) {
+    presets.push_back({preset.name, std::vector<double>(preset.values.begin(), preset.values.end())});
+  }
+  const bool ok =
+      Write(bundle / "manifest.ttl",
+            description.Manifest("KESTRO.ttl") + description.PresetManifest(presets, "presets.ttl")) &&
+      Write(bundle / "KESTRO.ttl", description.Plugin()) && Write(bundle / "presets.ttl", description.Presets(presets));
   return ok ? 0 : 1;
 }
