@@ -1,8 +1,10 @@
 #include "lv2/Lv2Description.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <vector>
 
 #include "core/PluginCore.h"
 #include "lv2/Lv2PluginInfo.h"
@@ -41,6 +43,7 @@ constexpr const char* kPrefixes =
     "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix ui:     <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n";
 
@@ -55,6 +58,10 @@ std::string Lv2Description::Manifest(const char* pluginFile) const {
       << "<" << info_.uri << ">\n"
       << "    a lv2:Plugin ;\n"
       << "    lv2:binary <" << info_.binary << "> ;\n"
+      << "    rdfs:seeAlso <" << pluginFile << "> .\n\n"
+      << "<" << info_.uiUri << ">\n"
+      << "    a <http://lv2plug.in/ns/extensions/ui#X11UI> ;\n"
+      << "    <http://lv2plug.in/ns/extensions/ui#binary> <" << info_.uiBinary << "> ;\n"
       << "    rdfs:seeAlso <" << pluginFile << "> .\n";
   return ttl.str();
 }
@@ -83,6 +90,7 @@ std::string Lv2Description::Plugin() const {
       << "    lv2:microVersion " << patch << " ;\n"
       << "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n"
       << "    lv2:extensionData state:interface ;\n"
+      << "    ui:ui <" << info_.uiUri << "> ;\n"
       << "    lv2:port";
 
   uint32_t index = 0;
@@ -127,9 +135,17 @@ std::string Lv2Description::Plugin() const {
     if (stepped) {
       const bool toggle = entry.Minimum() == 0.0 && entry.Maximum() == 1.0;
       ttl << " ;\n        lv2:portProperty lv2:integer , " << (toggle ? "lv2:toggled" : "lv2:enumeration");
+      std::vector<std::string> labels;
       for (double v = entry.Minimum(); v <= entry.Maximum(); v += 1.0) {
-        ttl << " ;\n        lv2:scalePoint [ rdfs:label " << Quoted(info_.stepText(static_cast<int>(p), v))
-            << " ; rdf:value " << Number(v) << " ]";
+        labels.push_back(info_.stepText(static_cast<int>(p), v));
+      }
+      for (size_t k = 0; k < labels.size(); ++k) {
+        // Hosts key scale points by label: steps with the same value (two
+        // release positions of 0.15 s) say which position they are.
+        std::string text = labels[k];
+        if (std::count(labels.begin(), labels.end(), labels[k]) > 1) text += " (position " + std::to_string(k + 1) + ")";
+        ttl << " ;\n        lv2:scalePoint [ rdfs:label " << Quoted(text) << " ; rdf:value "
+            << Number(entry.Minimum() + static_cast<double>(k)) << " ]";
       }
     }
     ttl << "\n";
@@ -159,7 +175,20 @@ std::string Lv2Description::Plugin() const {
       << "        lv2:minimum " << Number(info_.meterMinimum) << " ;\n"
       << "        lv2:maximum " << Number(info_.meterMaximum) << "\n";
   close();
-  ttl << " .\n";
+  ttl << " .\n\n";
+
+  // The editor: an X11 UI in the host's parent window, driven by the
+  // host's idle calls, told the meter's level.
+  ttl << "<" << info_.uiUri << ">\n"
+      << "    a ui:X11UI ;\n"
+      << "    lv2:requiredFeature ui:idleInterface , ui:parent ;\n"
+      << "    lv2:optionalFeature ui:resize , ui:touch , opts:options , urid:map ;\n"
+      << "    lv2:extensionData ui:idleInterface ;\n"
+      << "    ui:portNotification [\n"
+      << "        ui:plugin <" << info_.uri << "> ;\n"
+      << "        lv2:symbol \"" << info_.meterSymbol << "\" ;\n"
+      << "        ui:notifyType ui:floatProtocol\n"
+      << "    ] .\n";
   return ttl.str();
 }
 

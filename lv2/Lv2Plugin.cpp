@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/IEditor.h"
 #include "core/StateChunk.h"
 #include "lv2/Lv2PluginInfo.h"
 #include "lv2/atom/atom.h"
@@ -163,6 +164,51 @@ void Lv2Plugin::Run(uint32_t frames) {
   }
   if (latencyOut_) *latencyOut_ = static_cast<float>(std::max(Latency(), 0));
   if (meterOut_ && info_ && info_->meterLevel) *meterOut_ = static_cast<float>(info_->meterLevel(*this));
+}
+
+// --- The editor's side --------------------------------------------------------------
+
+void Lv2Plugin::LinkUi(const Lv2PluginInfo& info, UiLink* link) {
+  std::lock_guard lock(ParamsLock());
+  info_ = &info;
+  uiLink_ = link;
+  LoadPreset(0);
+}
+
+void Lv2Plugin::ShowPortValue(uint32_t port, float value) {
+  if (std::isnan(value)) return;
+  if (port >= ports_.firstParam && port < ports_.enabled) {
+    const int index = static_cast<int>(port - ports_.firstParam);
+    {
+      std::lock_guard lock(ParamsLock());
+      IParamEntry& entry = *ParamAt(index);
+      if (value == static_cast<float>(entry.Value())) return;
+      entry.SetFromNormalized(std::clamp(entry.ToNormalized(static_cast<double>(value)), 0.0, 1.0));
+      ParamChanged(index);
+    }
+    SendValueToControls(index, ParamAt(index)->CurrentNormalized());
+  } else if (port == ports_.meter && info_ && info_->meterControl) {
+    if (IEditor* editor = Editor()) editor->PushControlValue(info_->meterControl(*this), value);
+  }
+}
+
+void Lv2Plugin::BeginParamEdit(int index) {
+  if (uiLink_ && index >= 0 && index < ParamCount()) uiLink_->Touch(ports_.firstParam + static_cast<uint32_t>(index), true);
+}
+
+void Lv2Plugin::PerformParamEdit(int index, double) {
+  // The port takes plain values: the one the parameter now holds.
+  if (uiLink_ && index >= 0 && index < ParamCount()) {
+    uiLink_->Write(ports_.firstParam + static_cast<uint32_t>(index), static_cast<float>(ParamAt(index)->Value()));
+  }
+}
+
+void Lv2Plugin::EndParamEdit(int index) {
+  if (uiLink_ && index >= 0 && index < ParamCount()) uiLink_->Touch(ports_.firstParam + static_cast<uint32_t>(index), false);
+}
+
+void Lv2Plugin::ResizeEditor(int width, int height) {
+  if (uiLink_) uiLink_->Resized(width, height);
 }
 
 // --- State ----------------------------------------------------------------------

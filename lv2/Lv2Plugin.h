@@ -37,6 +37,28 @@ class Lv2Plugin : public PluginCore {
 
   const Lv2Ports& Ports() const { return ports_; }
 
+  // The editor's side. Its instance holds the values the editor shows and
+  // sends the editor's edits to the host's plug-in as port writes.
+  class UiLink {
+   public:
+    virtual void Touch(uint32_t port, bool grabbed) = 0;
+    virtual void Write(uint32_t port, float value) = 0;
+    // The window's size in device pixels changed.
+    virtual void Resized(int width, int height) = 0;
+
+   protected:
+    ~UiLink() = default;
+  };
+  // Makes this the editor's instance (it processes no audio).
+  void LinkUi(const Lv2PluginInfo& info, UiLink* link);
+  // A value the host's port holds now: shown, never sent back.
+  void ShowPortValue(uint32_t port, float value);
+
+  void BeginParamEdit(int index) override;
+  void PerformParamEdit(int index, double normalized) override;
+  void EndParamEdit(int index) override;
+  void ResizeEditor(int width, int height) override;
+
   // The key and type the state is stored under.
   static constexpr const char* kStateKey = "https://pelmaracoustics.example/lv2/state#chunk";
 
@@ -57,6 +79,7 @@ class Lv2Plugin : public PluginCore {
   LV2_URID_Map* map_ = nullptr;
   LV2_URID stateKey_ = 0;
   LV2_URID chunkType_ = 0;
+  UiLink* uiLink_ = nullptr;
 };
 
 }  // namespace kestro

@@ -13,6 +13,8 @@ class PluginCore;
 struct Lv2PluginInfo {
   const char* uri;         // the plug-in's URI
   const char* binary;      // the module's file name inside the bundle
+  const char* uiUri;       // the editor's URI (an X11 UI)
+  const char* uiBinary;    // the editor module's file name
   const char* pluginClass; // an lv2: class, e.g. "CompressorPlugin"
   const char* license;     // URI
   const char* maintainer;  // name
@@ -32,6 +34,8 @@ struct Lv2PluginInfo {
   double meterMinimum;
   double meterMaximum;
   double (*meterLevel)(const PluginCore& plugin);
+  // The editor's control that shows that level.
+  int (*meterControl)(const PluginCore& plugin);
   PluginCore* (*create)();
 };
 

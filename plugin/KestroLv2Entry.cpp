@@ -48,6 +48,8 @@ std::string StepText(int param, double value) {
 
 double MeterLevel(const PluginCore& plugin) { return static_cast<const Kestro&>(plugin).MeterLevel(); }
 
+int MeterControl(const PluginCore& plugin) { return static_cast<const Kestro&>(plugin).MeterControl(); }
+
 PluginCore* CreateKestro() { return new Kestro(); }
 
 }  // namespace
@@ -56,6 +58,8 @@ const Lv2PluginInfo& PluginLv2Info() {
   static const Lv2PluginInfo info{
       "https://pelmaracoustics.example/plugins/kestro",
       "KESTRO.so",
+      "https://pelmaracoustics.example/plugins/kestro#ui",
+      "KESTRO_ui.so",
       "CompressorPlugin",
       "http://usefulinc.com/doap/licenses/gpl",
       "PelmarAcoustics",
@@ -68,6 +72,7 @@ const Lv2PluginInfo& PluginLv2Info() {
       0.0,
       1.0,
       &MeterLevel,
+      &MeterControl,
       &CreateKestro,
   };
   return info;

@@ -112,8 +112,8 @@ TEST(Lv2Description, PortsSayWhatTheModuleDoes) {
     lilv_scale_points_free(points);
     return text;
   };
-  const std::pair<int, double> points[] = {{kRatio, 2}, {kRatio, 5}, {kAttack, 2}, {kRelease, 0}, {kOversample, 1}};
-  const char* texts[] = {"3:1", "10:1", "0.45 ms", "0.15 s", "16x"};
+  const std::pair<int, double> points[] = {{kRatio, 2}, {kRatio, 5}, {kAttack, 2}, {kRelease, 0}, {kRelease, 3}, {kOversample, 1}};
+  const char* texts[] = {"3:1", "10:1", "0.45 ms", "0.15 s (position 1)", "0.25 s", "16x"};
   for (size_t k = 0; k < std::size(points); ++k) EXPECT_EQ(label(points[k].first, points[k].second), texts[k]);
 
   // The host's bypass, the latency and the meter.
