@@ -7,10 +7,10 @@
 
 #include "core/IEditor.h"
 #include "core/StateChunk.h"
+#include "lv2/Lv2Features.h"
 #include "lv2/Lv2PluginInfo.h"
 #include "lv2/atom/atom.h"
 #include "lv2/buf-size/buf-size.h"
-#include "lv2/options/options.h"
 
 namespace kestro {
 
@@ -20,28 +20,6 @@ namespace {
 // blocks; longer runs are processed in pieces of this size.
 constexpr int kDefaultBlock = 8192;
 constexpr int kLargestBlock = 1 << 20;
-
-const void* Feature(const LV2_Feature* const* features, const char* uri) {
-  if (!features) return nullptr;
-  for (const LV2_Feature* const* f = features; *f; ++f) {
-    if ((*f)->URI && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
-  }
-  return nullptr;
-}
-
-// The largest block the host's options announce, or 0.
-int AnnouncedBlock(const LV2_Feature* const* features, LV2_URID_Map* map) {
-  const auto* options = static_cast<const LV2_Options_Option*>(Feature(features, LV2_OPTIONS__options));
-  if (!options || !map) return 0;
-  const LV2_URID maxLength = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
-  const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
-  for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
-    if (o->key == maxLength && o->type == intType && o->size == sizeof(int32_t) && o->value) {
-      return *static_cast<const int32_t*>(o->value);
-    }
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -64,12 +42,15 @@ Lv2Plugin::~Lv2Plugin() = default;
 bool Lv2Plugin::Instantiate(const Lv2PluginInfo& info, double sampleRate, const LV2_Feature* const* features) {
   if (!(sampleRate > 0.0) || !std::isfinite(sampleRate)) return false;
   info_ = &info;
-  map_ = static_cast<LV2_URID_Map*>(const_cast<void*>(Feature(features, LV2_URID__map)));
+  const Lv2Features host(features);
+  map_ = static_cast<LV2_URID_Map*>(const_cast<void*>(host.Find(LV2_URID__map)));
   if (map_) {
     stateKey_ = map_->map(map_->handle, kStateKey);
     chunkType_ = map_->map(map_->handle, LV2_ATOM__Chunk);
   }
-  const int announced = AnnouncedBlock(features, map_);
+  // The longest block the host announces, if it does.
+  const void* longest = host.Option(LV2_BUF_SIZE__maxBlockLength, LV2_ATOM__Int, sizeof(int32_t));
+  const int announced = longest ? *static_cast<const int32_t*>(longest) : 0;
   std::lock_guard lock(ParamsLock());
   HostDetected();
   LoadPreset(0);

@@ -1,41 +1,11 @@
 #include "lv2/Lv2Ui.h"
 
-#include <cstring>
-
 #include "graphics/GraphicsCore.h"
+#include "lv2/Lv2Features.h"
 #include "lv2/Lv2PluginInfo.h"
 #include "lv2/atom/atom.h"
-#include "lv2/options/options.h"
-#include "lv2/urid/urid.h"
 
 namespace kestro {
-
-namespace {
-
-const void* Feature(const LV2_Feature* const* features, const char* uri) {
-  if (!features) return nullptr;
-  for (const LV2_Feature* const* f = features; *f; ++f) {
-    if ((*f)->URI && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
-  }
-  return nullptr;
-}
-
-// The host's ui:scaleFactor option, or 0.
-double HostScale(const LV2_Feature* const* features) {
-  const auto* options = static_cast<const LV2_Options_Option*>(Feature(features, LV2_OPTIONS__options));
-  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(Feature(features, LV2_URID__map)));
-  if (!options || !map) return 0.0;
-  const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
-  const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
-  for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
-    if (o->key == key && o->type == floatType && o->size == sizeof(float) && o->value) {
-      return *static_cast<const float*>(o->value);
-    }
-  }
-  return 0.0;
-}
-
-}  // namespace
 
 Lv2Ui::Lv2Ui(const Lv2PluginInfo& info, LV2UI_Write_Function write, LV2UI_Controller controller)
     : core_(info.create()), write_(write), controller_(controller) {
@@ -53,11 +23,15 @@ Lv2Ui::~Lv2Ui() {
 }
 
 bool Lv2Ui::Open(const LV2_Feature* const* features, LV2UI_Widget* widget) {
-  void* parent = const_cast<void*>(Feature(features, LV2_UI__parent));
+  const Lv2Features host(features);
+  void* parent = const_cast<void*>(host.Find(LV2_UI__parent));
   if (!plugin_ || !editor_ || !parent || !widget || !write_) return false;
-  touch_ = static_cast<const LV2UI_Touch*>(Feature(features, LV2_UI__touch));
-  resize_ = static_cast<const LV2UI_Resize*>(Feature(features, LV2_UI__resize));
-  if (const double scale = HostScale(features); scale > 0.0) editor_->SetScale(scale);
+  touch_ = static_cast<const LV2UI_Touch*>(host.Find(LV2_UI__touch));
+  resize_ = static_cast<const LV2UI_Resize*>(host.Find(LV2_UI__resize));
+  // A scale from the host (ui:scaleFactor); without one the editor keeps its own.
+  if (const void* scale = host.Option(LV2_UI__scaleFactor, LV2_ATOM__Float, sizeof(float))) {
+    if (*static_cast<const float*>(scale) > 0.0f) editor_->SetScale(*static_cast<const float*>(scale));
+  }
   editor_->SetHostRunLoop(&loop_);
   void* window = editor_->OpenEditorWindow(parent);
   if (!window) {

@@ -1,41 +1,12 @@
 // The LV2 module's run() allocates nothing, with control changes, silence,
-// the host's bypass and the sidechain in play. This binary replaces the
-// global allocation functions to count what the module (loaded by lilv,
-// bound to these) allocates while it runs.
+// the host's bypass and the sidechain in play. This binary counts every
+// allocation (AllocationCounter), the module's (loaded by lilv) included.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "tests/lv2/Lv2TestHost.h"
-
-namespace {
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-
-void* CountedAllocNoThrow(std::size_t size) noexcept {
-  if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-
-void* CountedAlloc(std::size_t size) {
-  if (void* p = CountedAllocNoThrow(size)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocNoThrow(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocNoThrow(size); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/plugin/AllocationCounter.h"
 
 namespace kestro::test {
 namespace {
@@ -52,7 +23,7 @@ TEST(Lv2Realtime, RunAllocatesNothing) {
   // the counting starts after one run.
   const float* in[2] = {loud.data(), loud.data()};
   lv2.Run(512, in, in, out);
-  gCounting = true;
+  gCountAllocations = true;
   for (int pass = 0; pass < 24; ++pass) {
     lv2.Control("threshold") = -10.0f - static_cast<float>(pass);
     lv2.Control("ratio") = static_cast<float>(pass % 6);
@@ -63,7 +34,7 @@ TEST(Lv2Realtime, RunAllocatesNothing) {
     const float* key[2] = {loud.data(), silence.data()};
     for (int block = 0; block < 20; ++block) lv2.Run(1 + static_cast<uint32_t>(block * 25), main, key, out);
   }
-  gCounting = false;
+  gCountAllocations = false;
   EXPECT_EQ(gAllocations.load(), 0);
 }
 

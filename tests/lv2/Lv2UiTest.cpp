@@ -3,13 +3,11 @@
 // drive it, a drag on a knob becomes port writes inside ui:touch, port
 // events (a parameter, the meter) show without being sent back, a host
 // scale factor sizes it, and a hundred rounds leave nothing behind.
-#include <dirent.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +18,7 @@
 #include "lv2/options/options.h"
 #include "lv2/ui/ui.h"
 #include "tests/lv2/Lv2TestHost.h"
+#include "tests/platform/linux/ProcessResources.h"
 #include "tests/platform/linux/TestDisplay.h"
 
 namespace kestro::test {
@@ -28,22 +27,6 @@ namespace {
 constexpr int kParentX = 20, kParentY = 40;
 constexpr uint32_t kThresholdPort = 6;
 constexpr uint32_t kMeterPort = 18;
-
-size_t OpenFileCount() {
-  size_t count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-  }
-  return count;
-}
-
-int SharedSegmentCount() {
-  std::ifstream maps("/proc/self/maps");
-  int count = 0;
-  for (std::string line; std::getline(maps, line);) count += line.find("SYSV") != std::string::npos;
-  return count;
-}
 
 // The UI module named by the bundle, loaded once.
 struct UiModule {

@@ -1,49 +1,23 @@
 // The audio path must not allocate or take a lock of its own. This binary
-// replaces the global allocation functions to count what processing does.
+// counts what processing allocates (AllocationCounter).
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <future>
-#include <new>
 #include <thread>
 #if defined(__SSE2__)
 #include <xmmintrin.h>
 #endif
 
+#include "tests/plugin/AllocationCounter.h"
 #include "tests/plugin/KestroHarness.h"
-
-namespace {
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-
-void* CountedAllocNoThrow(std::size_t size) noexcept {
-  if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-
-void* CountedAlloc(std::size_t size) {
-  if (void* p = CountedAllocNoThrow(size)) return p;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-// Every replaceable form that pairs with the deletes below: a form left to
-// the runtime would allocate from it and be freed here.
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocNoThrow(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAllocNoThrow(size); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kestro {
 namespace {
+
+using test::gAllocations;
+using test::gCountAllocations;
 
 TEST(Realtime, ProcessingAllocatesNothing) {
   KestroHarness k(48000.0);
@@ -51,7 +25,7 @@ TEST(Realtime, ProcessingAllocatesNothing) {
   std::vector<double> outL(left.size()), outR(left.size());
   std::vector<double> silence(left.size(), 0.0);
 
-  gCounting = true;
+  gCountAllocations = true;
   for (int pass = 0; pass < 4; ++pass) {
     // Parameter changes arrive on the audio thread too.
     k.Set(ParamThreshold, 0.5);
@@ -66,7 +40,7 @@ TEST(Realtime, ProcessingAllocatesNothing) {
       k.ProcessDoubles(in, out, 256);
     }
   }
-  gCounting = false;
+  gCountAllocations = false;
   EXPECT_EQ(gAllocations.load(), 0);
 }
 

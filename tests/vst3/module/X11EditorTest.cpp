@@ -10,6 +10,7 @@
 #include "plugin/Kestro.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+#include "tests/platform/linux/ProcessResources.h"
 #include "tests/platform/linux/TestDisplay.h"
 #include "tools/host/PollRunLoop.h"
 #include "tools/host/RunLoopFrame.h"
@@ -80,22 +81,6 @@ int MissesOutside(const std::vector<uint32_t>& shown, const Bitmap& golden, cons
   return misses;
 }
 
-size_t OpenFileCount() {
-  size_t count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-  }
-  return count;
-}
-
-// System V shared-memory segments mapped into this process.
-int SharedSegmentCount() {
-  std::ifstream maps("/proc/self/maps");
-  int count = 0;
-  for (std::string line; std::getline(maps, line);) count += line.find("SYSV") != std::string::npos;
-  return count;
-}
 
 struct X11Editor : ::testing::Test {
   void SetUp() override {
