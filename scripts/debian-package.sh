@@ -4,7 +4,7 @@
 # dpkg-shlibdeps from the module itself.
 #   kestro-vst3: the bundle in /usr/lib/vst3, the factory presets in
 #     /usr/share/vst3/presets/PelmarAcoustics/KESTRO;
-#   kestro-lv2 (--lv2): the bundle, presets included, in /usr/lib/lv2.
+#   kestro-lv2 (--lv2): the bundle (plug-in, editor, presets) in /usr/lib/lv2.
 # Each with the copyright and changelog in /usr/share/doc/<package>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +32,8 @@ else
   meta=packaging/debian/lv2
   bundle=$build/LV2/KESTRO.lv2
   module_path=usr/lib/lv2/KESTRO.lv2/KESTRO.so
-  for file in KESTRO.so manifest.ttl KESTRO.ttl presets.ttl; do
+  ui_path=usr/lib/lv2/KESTRO.lv2/KESTRO_ui.so
+  for file in KESTRO.so KESTRO_ui.so manifest.ttl KESTRO.ttl presets.ttl; do
     [[ -f $bundle/$file ]] || fail "no $file in $bundle; build it first (cmake --build --preset release)"
   done
 fi
@@ -56,7 +57,9 @@ else
   install -d "$root/usr/lib/lv2"
   cp -r "$bundle" "$root/usr/lib/lv2/"
 fi
-strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/$module_path"
+for binary in "$root/$module_path" ${ui_path:+"$root/$ui_path"}; do
+  strip --strip-unneeded --remove-section=.comment --remove-section=.note "$binary"
+done
 cp packaging/debian/copyright "$doc/copyright"
 gzip -9n <"$meta/changelog" >"$doc/changelog.Debian.gz"
 # Not uploaded to Debian: there is no bug for the first upload to close.
@@ -67,7 +70,7 @@ find "$root" -type f -exec chmod 0644 {} +
 # dpkg-shlibdeps reads the package names from a source tree's control file.
 mkdir -p "$work/src/debian"
 printf 'Source: kestro\n\nPackage: %s\nArchitecture: amd64\n' "$package" >"$work/src/debian/control"
-depends=$(cd "$work/src" && dpkg-shlibdeps -O "$root/$module_path" \
+depends=$(cd "$work/src" && dpkg-shlibdeps -O "$root/$module_path" ${ui_path:+"$root/$ui_path"} \
   2>/dev/null | sed -n 's/^shlibs:Depends=//p')
 [[ -n $depends ]] || fail "dpkg-shlibdeps found no dependencies for the module"
 size=$(du -sk --exclude=DEBIAN "$root" | cut -f1)

@@ -64,7 +64,7 @@ lv2deb=$work/kestro-lv2.deb
 "$source_dir/scripts/debian-package.sh" --lv2 "$lv2deb" "$build"
 check "lintian reports no errors for kestro-lv2" lintian --fail-on error "$lv2deb"
 dpkg-deb -c "$lv2deb" | sed -E 's/^([^ ]+ +){5}//; s|^\./|/|' >"$work/lv2files"
-for path in /usr/lib/lv2/KESTRO.lv2/KESTRO.so /usr/lib/lv2/KESTRO.lv2/manifest.ttl \
+for path in /usr/lib/lv2/KESTRO.lv2/KESTRO.so /usr/lib/lv2/KESTRO.lv2/KESTRO_ui.so /usr/lib/lv2/KESTRO.lv2/manifest.ttl \
   /usr/lib/lv2/KESTRO.lv2/KESTRO.ttl /usr/lib/lv2/KESTRO.lv2/presets.ttl \
   /usr/share/doc/kestro-lv2/copyright /usr/share/doc/kestro-lv2/changelog.Debian.gz; do
   check "kestro-lv2 holds $path" grep -qxF "$path" "$work/lv2files"
