@@ -239,7 +239,8 @@ LV2_State_Status Lv2Plugin::RestoreState(LV2_State_Retrieve_Function retrieve, L
   ReadState(chunk, 0);
   RefreshParamControls();
   // The bypass in the bytes is the host's: its enabled port decides it.
-  return size == current.size() ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
+  // Bytes beyond the state are ignored, as the VST3 module ignores them.
+  return size >= current.size() ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
 }  // namespace kestro

@@ -230,7 +230,7 @@ TEST(Lv2State, SavesAndRestoresTheVst3ModulesBytes) {
   EXPECT_EQ(again.bytes, saved.bytes);
 
   // Damaged states, as the VST3 module takes them: only whole values, and a
-  // refusal; another type changes nothing.
+  // refusal; bytes beyond the state ignored; another type changes nothing.
   const std::vector<uint8_t> defaults = [&] {
     Lv2Instance fresh(World(), kRate);
     StoredState s;
@@ -246,6 +246,7 @@ TEST(Lv2State, SavesAndRestoresTheVst3ModulesBytes) {
   const Damage damages[] = {{0, true, LV2_STATE_ERR_UNKNOWN, 0},
                             {43, true, LV2_STATE_ERR_UNKNOWN, 40},
                             {80, true, LV2_STATE_ERR_UNKNOWN, 80},
+                            {96, true, LV2_STATE_SUCCESS, 80},
                             {84, false, LV2_STATE_ERR_BAD_TYPE, 0}};
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.size);
