@@ -236,6 +236,18 @@ bool PluginCore::SerializeParams(StateChunk& chunk) {
   return true;
 }
 
+int PluginCore::RestoreWholeValues(const uint8_t* bytes, int size) {
+  std::lock_guard lock(paramsLock_);
+  // The current state supplies every value the bytes do not hold whole.
+  StateChunk chunk;
+  WriteState(chunk);
+  const int delivered = std::clamp(size, 0, chunk.Size());
+  const int whole = delivered - delivered % kStateValueBytes;
+  if (bytes != nullptr && whole > 0) std::memcpy(chunk.Data(), bytes, static_cast<size_t>(whole));
+  ReadState(chunk, 0);
+  return chunk.Size();
+}
+
 int PluginCore::UnserializeParams(const StateChunk& chunk, int start) {
   std::lock_guard lock(paramsLock_);
   int position = start;

@@ -98,6 +98,11 @@ class PluginCore {
   static constexpr int kStateValueBytes = static_cast<int>(sizeof(double));
   bool SerializeParams(StateChunk& chunk);
   int UnserializeParams(const StateChunk& chunk, int start);
+  // Restores the parameters from the first size bytes of a saved state,
+  // taking only the values those bytes hold whole (a state cut short must
+  // not splice its bytes onto a value); the rest keep theirs. Returns the
+  // bytes the parameters' state takes.
+  int RestoreWholeValues(const uint8_t* bytes, int size);
   void StoreDefaultPreset(const char* name);
   bool LoadPreset(int index);
   int PresetCount() const { return static_cast<int>(presets_.size()); }

@@ -225,22 +225,12 @@ LV2_State_Status Lv2Plugin::RestoreState(LV2_State_Retrieve_Function retrieve, L
 
   std::lock_guard lock(ParamsLock());
   // As in the VST3 module: a state cut short restores only the values it
-  // holds whole; the rest keep theirs, and the restore reports failure.
-  std::vector<uint8_t> current;
-  StateBytes(current);
-  const size_t values = current.size() - sizeof(int32_t);
-  const size_t delivered = std::min(size, values);
-  const size_t whole = delivered - delivered % kStateValueBytes;
-  std::vector<uint8_t> restored = current;
-  std::memcpy(restored.data(), data, whole);
-  StateChunk chunk;
-  if (!chunk.SetSize(static_cast<int>(values))) return LV2_STATE_ERR_UNKNOWN;
-  std::memcpy(chunk.Data(), restored.data(), values);
-  ReadState(chunk, 0);
-  RefreshParamControls();
+  // holds whole and reports failure; bytes beyond the state are ignored.
   // The bypass in the bytes is the host's: its enabled port decides it.
-  // Bytes beyond the state are ignored, as the VST3 module ignores them.
-  return size >= current.size() ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
+  const int values = RestoreWholeValues(static_cast<const uint8_t*>(data),
+                                        static_cast<int>(std::min<size_t>(size, StateChunk::kMaxSize)));
+  RefreshParamControls();
+  return size >= static_cast<size_t>(values) + sizeof(int32_t) ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
 }  // namespace kestro

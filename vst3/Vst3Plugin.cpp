@@ -560,20 +560,13 @@ tresult PLUGIN_API Vst3Plugin::setState(IBStream* state) {
   if (!state) return kInvalidArgument;
   std::lock_guard lock(ParamsLock());
   // Writing the current state measures how much the parameters take; what
-  // the stream does not deliver keeps its current value.
-  StateChunk chunk;
-  WriteState(chunk);
-  const int size = chunk.Size();
+  // the stream does not deliver whole keeps its current value.
+  StateChunk incoming;
+  WriteState(incoming);
+  const int size = incoming.Size();
   if (size == 0) return kResultFalse;
-  StateChunk current;
-  if (!current.SetSize(size)) return kResultFalse;
-  std::memcpy(current.Data(), chunk.Data(), static_cast<size_t>(size));
-  const int32 read = ReadFromStream(*state, chunk.Data(), size);
-  // A stream that stops inside a value must not splice its bytes onto the
-  // old value's: only whole values are taken.
-  const int whole = read - read % kStateValueBytes;
-  std::memcpy(chunk.Data() + whole, current.Data() + whole, static_cast<size_t>(size - whole));
-  ReadState(chunk, 0);
+  const int32 read = ReadFromStream(*state, incoming.Data(), size);
+  RestoreWholeValues(incoming.Data(), read);
 
   int32 bypass = 0;
   if (read < size || ReadFromStream(*state, &bypass, sizeof bypass) != static_cast<int32>(sizeof bypass)) {

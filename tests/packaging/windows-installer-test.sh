@@ -206,6 +206,16 @@ refused "a file Windows cannot name" --bundle "$bad_bundle"
 refused "no presets" --presets "$work/bad"
 refused "no module" --bundle "$work/bad"
 
+# silently PROGRAM WHAT: runs a setup or uninstaller with /S and waits for
+# Wine to settle; the exit status must be 0.
+silently() {
+  local status=0
+  run "$1" /S || status=$?
+  settle
+  [[ $status == 0 ]] || bad "$2 exited with $status"
+  return "$status"
+}
+
 echo "=== a fresh Wine prefix in $WINEPREFIX"
 timeout 300 "$wine" wineboot -i </dev/null >/dev/null 2>&1 || die "could not make the Wine prefix"
 settle
@@ -232,10 +242,7 @@ bundle_files=()
 while IFS= read -r -d '' file; do bundle_files+=("$file"); done < <(find "$bundle_src" -type f -print0)
 
 echo "=== install $(basename "$setup") /S"
-status=0
-run "$setup" /S || status=$?
-settle
-[[ $status == 0 ]] || die "the setup exited with $status"
+silently "$setup" "the setup" || die "the setup failed"
 tree_is "$bundle_src" "$bundle_dest" "bundle in %CommonProgramFiles%\\VST3"
 tree_is "$work/presets" "$preset_dest" "presets in %ProgramData%\\VST3 Presets\\PelmarAcoustics\\KESTRO"
 # A host offers a preset only for the class it names.
@@ -317,10 +324,7 @@ uninstall() {
   quiet=$(reg_value QuietUninstallString)
   program=${quiet%\" /S}
   program=${program#\"}
-  status=0
-  run "$program" /S || status=$?
-  settle
-  [[ $status == 0 ]] || bad "the uninstaller exited with $status"
+  silently "$program" "the uninstaller" || true
 }
 
 echo "=== uninstall"
@@ -342,10 +346,7 @@ cp "${preset_files[0]}" "$work/old/presets/"
 cp "${preset_files[0]}" "$work/old/presets/Retired \$Bus.vstpreset"
 "$root/scripts/windows-installer.sh" --bundle "$work/old/KESTRO.vst3" --presets "$work/old/presets" \
   --version "$old_version" "$work/KESTRO-$old_version-win64-setup.exe" >/dev/null || die "could not build the older setup"
-status=0
-run "$work/KESTRO-$old_version-win64-setup.exe" /S || status=$?
-settle
-[[ $status == 0 ]] || die "the $old_version setup exited with $status"
+silently "$work/KESTRO-$old_version-win64-setup.exe" "the $old_version setup" || die "the $old_version setup failed"
 tree_is "$work/old/KESTRO.vst3" "$bundle_dest" "$old_version bundle"
 tree_is "$work/old/presets" "$preset_dest" "$old_version presets"
 values=$(reg_values) || die "the $old_version setup wrote no entry"
@@ -366,10 +367,7 @@ done
 foreign_rel=()
 for file in "${foreign[@]}"; do foreign_rel+=("$(rel "$file")"); done
 
-status=0
-run "$setup" /S || status=$?
-settle
-[[ $status == 0 ]] || die "the upgrade exited with $status"
+silently "$setup" "the upgrade" || die "the upgrade failed"
 tree_is "$bundle_src" "$bundle_dest" "upgraded bundle (retired.json gone)" "Contents/Resources/my notes.txt"
 tree_is "$work/presets" "$preset_dest" "upgraded presets (the retired one gone)" "My Own Bus.vstpreset"
 snapshot >"$work/upgraded.txt"
